@@ -1,0 +1,12 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace vaq {
+
+// The install grant carried in the installer's own file name
+// ("VAQ-Setup-" + 64 lowercase hex + ".exe", or a browser's " (N).exe" duplicate name),
+// or empty when the name carries none.
+std::u16string ParseInstallerFileName(std::u16string_view path);
+
+}  // namespace vaq

@@ -1,0 +1,69 @@
+#pragma once
+// One owner template for every kind of system handle. Each kind names its empty value and how
+// it is closed. Closing keeps the thread's last-error code, so a clean-up never changes the
+// code that a failure text reports.
+#include <windows.h>
+
+#include <utility>
+
+namespace vaq {
+
+template <typename Traits>
+class UniqueHandle {
+ public:
+  using Handle = typename Traits::Handle;
+
+  UniqueHandle() = default;
+  explicit UniqueHandle(Handle handle) : handle_(handle) {}
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.Take()) {}
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    if (this != &other) Reset(other.Take());
+    return *this;
+  }
+  ~UniqueHandle() { Reset(); }
+
+  Handle Get() const { return handle_; }
+  explicit operator bool() const { return handle_ != Traits::Empty(); }
+
+  [[nodiscard]] Handle Take() { return std::exchange(handle_, Traits::Empty()); }
+
+  void Reset(Handle handle = Traits::Empty()) {
+    const Handle old = std::exchange(handle_, handle);
+    if (old != Traits::Empty()) {
+      const DWORD error = GetLastError();
+      Traits::Close(old);
+      SetLastError(error);
+    }
+  }
+
+ private:
+  Handle handle_ = Traits::Empty();
+};
+
+template <typename H, auto CloseFunction>
+struct HandleTraits {
+  using Handle = H;
+  static Handle Empty() { return nullptr; }
+  static void Close(Handle handle) { CloseFunction(handle); }
+};
+
+inline void CloseKernelHandle(HANDLE handle) { CloseHandle(handle); }
+inline void FreeLocal(HLOCAL memory) { LocalFree(memory); }
+inline void DeleteGdiObject(HGDIOBJ object) { DeleteObject(object); }
+inline void DeleteMemoryDc(HDC dc) { DeleteDC(dc); }
+
+using UniqueHandleKernel = UniqueHandle<HandleTraits<HANDLE, CloseKernelHandle>>;
+struct FileHandleTraits {
+  using Handle = HANDLE;
+  static Handle Empty() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle handle) { CloseHandle(handle); }
+};
+using UniqueFile = UniqueHandle<FileHandleTraits>;
+using UniqueLocal = UniqueHandle<HandleTraits<HLOCAL, FreeLocal>>;
+using UniqueGdiObject = UniqueHandle<HandleTraits<HGDIOBJ, DeleteGdiObject>>;
+using UniqueFont = UniqueHandle<HandleTraits<HFONT, DeleteGdiObject>>;
+using UniqueMemoryDc = UniqueHandle<HandleTraits<HDC, DeleteMemoryDc>>;
+
+}  // namespace vaq

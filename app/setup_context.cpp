@@ -1,0 +1,5 @@
+#include "app/setup_context.h"
+
+namespace vaq {
+SetupContext g_setup;
+}

@@ -1,0 +1,26 @@
+#pragma once
+// Small helpers over the core's text types: wide text is UTF-16, byte strings are std::string.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vaq {
+
+constexpr bool IsLowerHexDigit(char16_t c) {
+  return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f');
+}
+
+constexpr bool IsDecimalDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+// Decimal digits of an unsigned number, as wide text.
+std::u16string DecimalText(uint32_t value);
+
+// ASCII text widened unit by unit (for the program's own fixed ASCII texts and the grant).
+std::u16string WidenAscii(std::string_view ascii);
+
+// Overwrites memory in a way the optimiser cannot remove, for buffers that held a secret.
+void SecureWipe(void* data, size_t size);
+inline void SecureWipe(std::string& bytes) { SecureWipe(bytes.data(), bytes.size()); }
+
+}  // namespace vaq

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Checks the PE properties of the shipped exe: 32-bit GUI program for Windows 7 and later,
+# relocatable, DEP-compatible, importing system DLLs only.
+set -euo pipefail
+exe=$1
+dump=$(i686-w64-mingw32-objdump -p "$exe")
+fail() { echo "check-pe: $*" >&2; exit 1; }
+grep -q 'file format pei-i386' <<<"$dump" || fail "not PE32 (i386)"
+grep -Eq '^Subsystem\s+00000002' <<<"$dump" || fail "not the GUI subsystem"
+grep -Eq '^MajorSubsystemVersion\s+6$' <<<"$dump" || fail "subsystem major version is not 6"
+grep -Eq '^MinorSubsystemVersion\s+1$' <<<"$dump" || fail "subsystem minor version is not 1"
+grep -Eq 'DYNAMIC_BASE' <<<"$dump" || fail "not relocatable (no DYNAMIC_BASE)"
+grep -Eq 'NX_COMPAT' <<<"$dump" || fail "not DEP-compatible (no NX_COMPAT)"
+grep -Eq '^Time/Date\s+Thu Jan  1 00:00:00 1970|^Time/Date\s+0+$' <<<"$dump" || fail "the image carries a time stamp"
+imports=$(grep -E '^\s+DLL Name:' <<<"$dump" | awk '{print tolower($3)}')
+for dll in $imports; do
+  case $dll in
+    libstdc++*|libgcc*|libwinpthread*|msvcr1*|vcruntime*|ucrtbase*) fail "imports the runtime DLL $dll" ;;
+  esac
+done
+echo "PE32 GUI 6.1, DYNAMIC_BASE, NX_COMPAT, no time stamp; imports: $(echo $imports)"

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Every test: installs what is missing, builds both builds, runs the host suite natively and
+# the Windows suite under Wine (with its own prefix, display and services).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+cmake -S . -B build/host -G Ninja -DCMAKE_BUILD_TYPE=Debug
+cmake --build build/host
+ctest --test-dir build/host --output-on-failure
+
+cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+cmake --build build/win
+scripts/wine-session.sh ctest --test-dir build/win --output-on-failure
