@@ -1,0 +1,14 @@
+#pragma once
+#include <windows.h>
+
+namespace vaq {
+
+// Composes the frame of the setup window; presents it on the layered window when target is
+// null, else copies it into target.
+void ComposeFrame(HWND window, HDC target);
+// The answer to WM_NCHITTEST: click-through below alpha 128, drag band at the top.
+LRESULT HitTest(HWND window, WPARAM wParam, LPARAM lParam);
+// Releases the page and frame layers and forgets the page keys (window destroyed, end of run).
+void ReleaseFrameLayers();
+
+}  // namespace vaq
