@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Builds the release installer for a service host and writes it with its SHA-256 file:
+#   scripts/release.sh --host install.example.com [--out DIR]
+#                      [--sign-cert CERT.pem --sign-key KEY.pem [--timestamp URL]]
+# Two builds of the same commit are byte-identical wherever they are built.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+host= out=out cert= key= timestamp=
+while [ $# -gt 0 ]; do
+  case $1 in
+    --host) host=$2; shift 2 ;;
+    --out) out=$2; shift 2 ;;
+    --sign-cert) cert=$2; shift 2 ;;
+    --sign-key) key=$2; shift 2 ;;
+    --timestamp) timestamp=$2; shift 2 ;;
+    *) echo "release: unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+[ -n "$host" ] || { echo "release: --host is required (the installation service's host name)" >&2; exit 2; }
+if [ -n "$cert$key" ] && { [ -z "$cert" ] || [ -z "$key" ]; }; then
+  echo "release: signing needs both --sign-cert and --sign-key" >&2; exit 2
+fi
+[ -n "$timestamp" ] && [ -z "$cert" ] && { echo "release: --timestamp needs a signing certificate" >&2; exit 2; }
+
+scripts/install-deps.sh
+build=$(mktemp -d /tmp/vaq-release.XXXXXX)
+trap 'rm -rf "$build"' EXIT
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+  -DVAQ_SERVICE_HOST="$host" >/dev/null
+cmake --build "$build" --target vaq_setup >/dev/null
+mkdir -p "$out"
+exe=$out/VAQ-Setup.exe
+i686-w64-mingw32-strip -o "$exe" "$build/app/VAQ-Setup.exe"
+
+if [ -n "$cert" ]; then
+  args=(sign -certs "$cert" -key "$key" -h sha256 -n "VAQ Online Installer" -in "$exe" -out "$exe.signed")
+  [ -n "$timestamp" ] && args+=(-ts "$timestamp")
+  osslsigncode "${args[@]}" >/dev/null
+  mv "$exe.signed" "$exe"
+fi
+(cd "$out" && sha256sum VAQ-Setup.exe > VAQ-Setup.exe.sha256)
+echo "$exe"
+cat "$out/VAQ-Setup.exe.sha256"
