@@ -29,19 +29,25 @@ std::u16string_view HintLine(uint32_t code) {
 }  // namespace
 
 std::u16string RedactCredentials(std::u16string_view text) {
+  // Control characters go first, so that one standing inside a credential cannot split it
+  // into two short runs that join again once it is dropped.
+  std::u16string shown;
+  shown.reserve(text.size());
+  for (char16_t c : text) {
+    if (c == u'\t' || c == u'\n' || c >= 0x20) shown.push_back(c);
+  }
   std::u16string out;
   size_t pos = 0;
-  while (pos < text.size()) {
+  while (pos < shown.size()) {
     if (out.size() > kRedactedBound) break;
     size_t run = 0;
-    while (pos + run < text.size() && IsHexDigit(text[pos + run])) ++run;
+    while (pos + run < shown.size() && IsHexDigit(shown[pos + run])) ++run;
     if (run >= kCredentialRun) {
       out += kCredentialMarker;
       pos += run;
-      continue;
+    } else {
+      out.push_back(shown[pos++]);
     }
-    const char16_t c = text[pos++];
-    if (c == u'\t' || c == u'\n' || c >= 0x20) out.push_back(c);
   }
   return out;
 }

@@ -7,7 +7,7 @@ packages=(
   ca-certificates git cmake make ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
   wine wine32:i386 wine64
-  xvfb xauth xdotool x11-utils imagemagick fonts-noto-cjk
+  xvfb xauth xdotool xclip x11-utils imagemagick fonts-noto-cjk
   nlohmann-json3-dev googletest libgtest-dev libbenchmark-dev
   openssl python3 procps psmisc util-linux osslsigncode file
 )

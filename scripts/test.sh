@@ -9,6 +9,7 @@ scripts/install-deps.sh
 cmake -S . -B build/host -G Ninja -DCMAKE_BUILD_TYPE=Debug
 cmake --build build/host
 ctest --test-dir build/host --output-on-failure
+scripts/fuzz.sh 10
 
 cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 cmake --build build/win

@@ -39,6 +39,8 @@ INSTANTIATE_TEST_SUITE_P(
                    u"{0123ABCD-0123-4567-89AB-0123456789AB}"},
         RedactCase{"full-width digits are not hex", std::u16string(40, u'０'), std::u16string(40, u'０')},
         RedactCase{"CR LF becomes LF", u"a\r\nb\r\n", u"a\nb\n"},
+        RedactCase{"a credential split by a CR is still hidden",
+                   kGrant.substr(0, 20) + u"\r" + kGrant.substr(20), kMarker},
         RedactCase{"NUL BEL ESC vanish, TAB stays", std::u16string(u"a\0b\x07" u"c\x1b" u"d\te", 9),
                    u"abcd\te"},
         RedactCase{"non-ASCII, BOM and lone surrogate pass", u"安装\uFEFF" + std::u16string(1, 0xD800),
