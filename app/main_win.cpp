@@ -1,5 +1,3 @@
 #include <windows.h>
 
-#include "app/setup_main_win.h"
-
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) { return vaq::SetupMain(instance); }
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) { return 0; }

@@ -21,7 +21,9 @@ done
 if [ -n "$cert$key" ] && { [ -z "$cert" ] || [ -z "$key" ]; }; then
   echo "release: signing needs both --sign-cert and --sign-key" >&2; exit 2
 fi
-[ -n "$timestamp" ] && [ -z "$cert" ] && { echo "release: --timestamp needs a signing certificate" >&2; exit 2; }
+if [ -n "$timestamp" ] && [ -z "$cert" ]; then
+  echo "release: --timestamp needs a signing certificate" >&2; exit 2
+fi
 
 scripts/install-deps.sh
 build=$(mktemp -d /tmp/vaq-release.XXXXXX)
@@ -31,11 +33,11 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FIL
 cmake --build "$build" --target vaq_setup >/dev/null
 mkdir -p "$out"
 exe=$out/VAQ-Setup.exe
-i686-w64-mingw32-strip -o "$exe" "$build/app/VAQ-Setup.exe"
+cp "$build/app/VAQ-Setup.exe" "$exe"
 
 if [ -n "$cert" ]; then
   args=(sign -certs "$cert" -key "$key" -h sha256 -n "VAQ Online Installer" -in "$exe" -out "$exe.signed")
-  [ -n "$timestamp" ] && args+=(-ts "$timestamp")
+  if [ -n "$timestamp" ]; then args+=(-ts "$timestamp"); fi
   osslsigncode "${args[@]}" >/dev/null
   mv "$exe.signed" "$exe"
 fi
