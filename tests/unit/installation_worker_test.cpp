@@ -44,7 +44,7 @@ class RecordingPlatform : public InstallPlatform {
   std::string errorFile;  // content read back from E
   bool errorFileExists = false;
   std::map<std::string, std::string> files;
-  std::u16string application, commandLine, workingDirectory;
+  std::u16string sddl, application, commandLine, workingDirectory;
   uint32_t readSize = 0;
 
   uint32_t LastError() override {
@@ -61,9 +61,9 @@ class RecordingPlatform : public InstallPlatform {
     std::memcpy(buffer, kRunIdentifier, sizeof(kRunIdentifier));
     return true;
   }
-  std::unique_ptr<SecurityDescriptor> DescriptorFromSddl(std::u16string_view sddl) override {
+  std::unique_ptr<SecurityDescriptor> DescriptorFromSddl(std::u16string_view text) override {
     if (!Call("sddl")) return nullptr;
-    sddl_ = sddl;
+    sddl = text;
     return std::make_unique<Descriptor>(log);
   }
   bool MakeDirectory(const std::u16string& path, const SecurityDescriptor&) override {
@@ -121,8 +121,6 @@ class RecordingPlatform : public InstallPlatform {
     EXPECT_EQ(message, WM_SETUP_INSTALL_DONE);
     log.push_back("post " + std::to_string(wParam));
   }
-
-  std::u16string sddl_;
 
  private:
   struct Descriptor : SecurityDescriptor {
@@ -222,7 +220,7 @@ TEST(InstallationWorker, SuccessfulRunInOrder) {
   EXPECT_EQ(seen.headers, u"X-VAQ-Install-Grant: " + kGrant + u"\r\n");
   EXPECT_EQ(seen.body, "");
   EXPECT_EQ(seen.limit, 0x100000u);
-  EXPECT_EQ(platform.sddl_, u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+  EXPECT_EQ(platform.sddl, u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
   const std::vector<std::string> expected = {
       "program data", "run identifier", "sddl", "make directory W", "free descriptor", "create S",
       "write 3", "write " + std::to_string(kHeadLine.size() - 3 + body.size()), "close S",
