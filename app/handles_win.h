@@ -66,4 +66,25 @@ using UniqueGdiObject = UniqueHandle<HandleTraits<HGDIOBJ, DeleteGdiObject>>;
 using UniqueFont = UniqueHandle<HandleTraits<HFONT, DeleteGdiObject>>;
 using UniqueMemoryDc = UniqueHandle<HandleTraits<HDC, DeleteMemoryDc>>;
 
+inline void FreeGlobal(HGLOBAL memory) { GlobalFree(memory); }
+using UniqueGlobal = UniqueHandle<HandleTraits<HGLOBAL, FreeGlobal>>;
+
+// The clipboard, open for this thread while the object lives.
+class ClipboardSession {
+ public:
+  explicit ClipboardSession(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+  ClipboardSession(const ClipboardSession&) = delete;
+  ClipboardSession& operator=(const ClipboardSession&) = delete;
+  ~ClipboardSession() {
+    if (!open_) return;
+    const DWORD error = GetLastError();
+    CloseClipboard();
+    SetLastError(error);
+  }
+  explicit operator bool() const { return open_; }
+
+ private:
+  bool open_;
+};
+
 }  // namespace vaq

@@ -1,0 +1,28 @@
+#include "install/error_copy_win.h"
+
+#include <cstring>
+
+#include "app/handles_win.h"
+#include "install/failure_text.h"
+
+namespace vaq {
+
+bool CopyFailureText(SetupContext& context, HWND window) {
+  // Redacted once more: the stored text may hold what was never meant to leave the window.
+  const std::u16string text = RedactCredentials(context.failureText);
+  if (text.empty()) return false;
+  const ClipboardSession clipboard(window);
+  if (!clipboard) return false;
+  const size_t bytes = (text.size() + 1) * sizeof(char16_t);
+  UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE, bytes));
+  if (!block) return false;
+  void* target = GlobalLock(block.Get());
+  if (target == nullptr) return false;
+  std::memcpy(target, text.c_str(), bytes);
+  GlobalUnlock(block.Get());
+  if (!EmptyClipboard() || SetClipboardData(CF_UNICODETEXT, block.Get()) == nullptr) return false;
+  static_cast<void>(block.Take());  // the clipboard owns the block now
+  return true;
+}
+
+}  // namespace vaq

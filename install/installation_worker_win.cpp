@@ -1,0 +1,15 @@
+#include "install/installation_worker_win.h"
+
+#include "app/setup_context.h"
+#include "install/install_platform_win.h"
+#include "service/service_request_win.h"
+
+namespace vaq {
+
+DWORD WINAPI InstallationWorker(LPVOID window) {
+  WindowsInstallPlatform platform;
+  RunInstallation(g_setup, window, platform, ServiceRequest);
+  return 0;
+}
+
+}  // namespace vaq
