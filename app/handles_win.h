@@ -67,3 +67,45 @@ using UniqueFont = UniqueHandle<HandleTraits<HFONT, DeleteGdiObject>>;
 using UniqueMemoryDc = UniqueHandle<HandleTraits<HDC, DeleteMemoryDc>>;
 
 }  // namespace vaq
+
+namespace vaq {
+
+// The clipboard, open for as long as this owner lives.
+class ClipboardSession {
+ public:
+  explicit ClipboardSession(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+  ClipboardSession(const ClipboardSession&) = delete;
+  ClipboardSession& operator=(const ClipboardSession&) = delete;
+  ~ClipboardSession() {
+    if (!open_) return;
+    const DWORD error = GetLastError();
+    CloseClipboard();
+    SetLastError(error);
+  }
+  explicit operator bool() const { return open_; }
+
+ private:
+  bool open_;
+};
+
+// A global memory block, locked for as long as this owner lives; the block itself is not owned.
+class GlobalLockGuard {
+ public:
+  explicit GlobalLockGuard(HGLOBAL block) : block_(block), data_(block ? GlobalLock(block) : nullptr) {}
+  GlobalLockGuard(const GlobalLockGuard&) = delete;
+  GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
+  ~GlobalLockGuard() {
+    if (data_ == nullptr) return;
+    const DWORD error = GetLastError();
+    GlobalUnlock(block_);
+    SetLastError(error);
+  }
+  void* Data() const { return data_; }
+  explicit operator bool() const { return data_ != nullptr; }
+
+ private:
+  HGLOBAL block_;
+  void* data_;
+};
+
+}  // namespace vaq
