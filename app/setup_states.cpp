@@ -130,10 +130,6 @@ void OnClose(SetupContext& context, SetupControls& controls) {
   controls.DestroyWindow();
 }
 
-void OnSubmitCode(SetupContext& context, SetupControls& controls, WindowHandle window) {
-  StartVerification(context, controls, window);
-}
-
 void OnAuthorizeDone(SetupContext& context, SetupControls& controls) {
   if (context.state != SetupState::EnterCode || context.authorizeThread == nullptr) return;
   controls.WaitAndCloseThread(context.authorizeThread);

@@ -53,13 +53,13 @@ constexpr int32_t kSpinnerFrames = 72;
 
 void UpdatePrimaryCaption(SetupContext& context, SetupControls& controls);
 void StartInstallation(SetupContext& context, SetupControls& controls);
+// WM_SETUP_SUBMIT_CODE: hands the boxes' code to the AuthorizationWorker, which reports to window.
 void StartVerification(SetupContext& context, SetupControls& controls, WindowHandle window);
 
 // WM_COMMAND: controlId is the low word of wParam; editChanged is true for EN_CHANGE.
 void OnCommand(SetupContext& context, SetupControls& controls, int controlId, bool editChanged);
 void OnTimer(SetupContext& context, SetupControls& controls, uintptr_t timerId);
 void OnClose(SetupContext& context, SetupControls& controls);
-void OnSubmitCode(SetupContext& context, SetupControls& controls, WindowHandle window);
 void OnAuthorizeDone(SetupContext& context, SetupControls& controls);
 void OnInstallDone(SetupContext& context, SetupControls& controls, bool succeeded);
 

@@ -91,7 +91,7 @@ LRESULT CALLBACK SetupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       OnClose(g_setup, controls);
       return 0;
     case WM_SETUP_SUBMIT_CODE:
-      OnSubmitCode(g_setup, controls, window);
+      StartVerification(g_setup, controls, window);
       return 0;
     case WM_SETUP_AUTHORIZE_DONE:
       OnAuthorizeDone(g_setup, controls);

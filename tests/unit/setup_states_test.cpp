@@ -119,7 +119,7 @@ struct Harness {
   void Verifying() {
     StartInEnterCode();
     controls.digits.texts = {u"1", u"2", u"3", u"4"};
-    OnSubmitCode(context, controls, &window);
+    StartVerification(context, controls, &window);
   }
   void Installing() {
     StartInConfirm();
@@ -144,7 +144,7 @@ struct TransitionRow {
   bool destroyed;
 };
 
-void Submit(Harness& t) { OnSubmitCode(t.context, t.controls, &window); }
+void Submit(Harness& t) { StartVerification(t.context, t.controls, &window); }
 void Cancel(Harness& t) { OnCommand(t.context, t.controls, IDC_CANCEL, false); }
 void Primary(Harness& t) { OnCommand(t.context, t.controls, IDC_PRIMARY, false); }
 void Close(Harness& t) { OnClose(t.context, t.controls); }
