@@ -160,6 +160,27 @@ TEST_F(ControlSubclass, TypedCharactersReachOnlyTheDigitModel) {
   EXPECT_EQ(GetFocus(), boxes[2]);
 }
 
+TEST_F(ControlSubclass, KeystrokesThroughTheMessageLoopFillTheBoxes) {
+  SetForegroundWindow(parent);
+  SetFocus(boxes[0]);
+  PumpMessages();
+  if (GetForegroundWindow() != parent) GTEST_SKIP() << "the display gives the window no keyboard";
+  for (BYTE key : {BYTE{'A'}, BYTE{'2'}, BYTE{'7'}, BYTE{VK_BACK}, BYTE{'8'}, BYTE{'1'}, BYTE{'9'}}) {
+    INPUT strokes[2] = {};
+    strokes[0].type = strokes[1].type = INPUT_KEYBOARD;
+    strokes[0].ki.wVk = strokes[1].ki.wVk = key;
+    strokes[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ASSERT_EQ(SendInput(2, strokes, sizeof(INPUT)), 2u);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+  EXPECT_EQ(Joined(), u"2819");
+  EXPECT_EQ(g_submits, 1);
+}
+
 TEST_F(ControlSubclass, CtrlVPastesFromTheClipboardIntoTheBoxes) {
   ASSERT_NO_FATAL_FAILURE(SetClipboardUnits(parent, std::u16string(u" 1234\r\n") + u'\0'));
   SendCtrlKey(boxes[2], 'V');
@@ -203,8 +224,10 @@ TEST_F(ControlSubclass, CtrlASelectsTheWholeErrorText) {
 }
 
 TEST_F(ControlSubclass, TheControlUnderThePointerIsHotUntilItIsLeft) {
+  ValidateRect(parent, nullptr);
   SendMessageW(boxes[1], WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
   EXPECT_EQ(g_setup.hotControl, boxes[1]);
+  EXPECT_TRUE(GetUpdateRect(parent, nullptr, FALSE)) << "the page is composed again";
   SendMessageW(errorEdit, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
   EXPECT_EQ(g_setup.hotControl, errorEdit);
   SendMessageW(boxes[1], WM_MOUSELEAVE, 0, 0);
