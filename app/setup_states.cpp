@@ -10,8 +10,8 @@ namespace vaq {
 
 namespace {
 
-void ShowDigitBoxes(SetupContext& context, SetupControls& controls, bool visible) {
-  for (WindowHandle box : context.digitBoxes) controls.Show(box, visible);
+void HideDigitBoxes(SetupContext& context, SetupControls& controls) {
+  for (WindowHandle box : context.digitBoxes) controls.Show(box, false);
 }
 
 void EnableDigitBoxes(SetupContext& context, SetupControls& controls, bool enabled) {
@@ -143,7 +143,7 @@ void OnAuthorizeDone(SetupContext& context, SetupControls& controls) {
   if (!request.grant.empty()) {
     context.grant = std::move(request.grant);
     request.grant.clear();
-    ShowDigitBoxes(context, controls, false);
+    HideDigitBoxes(context, controls);
     context.state = SetupState::Confirm;
     context.countdown = kConfirmCountdown;
     controls.ApplyDpiLayout(controls.GetWindowDpi());

@@ -301,7 +301,7 @@ TEST_F(SetupStates, CopyActsOnlyOnTheFailurePage) {
   }
 }
 
-TEST_F(SetupStates, SubmitBuildsTheBodyAndWipesNothingTheWorkerStillNeeds) {
+TEST_F(SetupStates, SubmitHandsTheWorkerThe15ByteBodyOnce) {
   StartInEnterCode();
   controls.digits.texts = {u"0", u"4", u"2", u"7"};
   context.authorizeRequest.failureText = u"上次的错误";
