@@ -87,4 +87,24 @@ class ClipboardSession {
   bool open_;
 };
 
+// A global memory block, locked for as long as this owner lives; the block itself is not owned.
+class GlobalLockGuard {
+ public:
+  explicit GlobalLockGuard(HGLOBAL block) : block_(block), data_(block ? GlobalLock(block) : nullptr) {}
+  GlobalLockGuard(const GlobalLockGuard&) = delete;
+  GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
+  ~GlobalLockGuard() {
+    if (data_ == nullptr) return;
+    const DWORD error = GetLastError();
+    GlobalUnlock(block_);
+    SetLastError(error);
+  }
+  void* Data() const { return data_; }
+  explicit operator bool() const { return data_ != nullptr; }
+
+ private:
+  HGLOBAL block_;
+  void* data_;
+};
+
 }  // namespace vaq

@@ -16,10 +16,11 @@ bool CopyFailureText(SetupContext& context, HWND window) {
   const size_t bytes = (text.size() + 1) * sizeof(char16_t);
   UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE, bytes));
   if (!block) return false;
-  void* target = GlobalLock(block.Get());
-  if (target == nullptr) return false;
-  std::memcpy(target, text.c_str(), bytes);
-  GlobalUnlock(block.Get());
+  {
+    const GlobalLockGuard target(block.Get());
+    if (!target) return false;
+    std::memcpy(target.Data(), text.c_str(), bytes);
+  }
   if (!EmptyClipboard() || SetClipboardData(CF_UNICODETEXT, block.Get()) == nullptr) return false;
   static_cast<void>(block.Take());  // the clipboard owns the block now
   return true;

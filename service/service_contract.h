@@ -28,6 +28,9 @@ constexpr std::u16string_view kAuthorizePath = u"/install/windows/authorize";
 constexpr std::u16string_view kAuthorizeHeaders = u"Content-Type: application/json\r\n";
 constexpr uint32_t kAuthorizeReplyLimit = 4096;
 constexpr std::string_view kGrantMember = "grant";
+// The body is these, with the four code digits between them: 15 bytes in all.
+constexpr std::string_view kAuthorizeBodyHead = "{\"code\":\"";
+constexpr std::string_view kAuthorizeBodyTail = "\"}";
 
 // Bootstrap download with the grant.
 constexpr std::u16string_view kBootstrapVerb = u"GET";
