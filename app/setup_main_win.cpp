@@ -229,7 +229,8 @@ int SetupMain(HINSTANCE instance) {
   if (!CreateControls(window, instance)) return FailBuildingWindow(window);
 
   if (g_setup.state != SetupState::EnterCode) {
-    UpdatePrimaryCaption(window);
+    WindowControls controls(window);
+    UpdatePrimaryCaption(g_setup, controls);
     ShowWindow(static_cast<HWND>(g_setup.primaryButton), SW_SHOW);
   }
   const int margin = MulDiv(kEditMargin, g_setup.layoutDpi, 96);

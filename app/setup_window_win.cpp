@@ -4,6 +4,7 @@
 
 #include "app/handles_win.h"
 #include "app/wide_win.h"
+#include "app/window_presentation_win.h"
 #include "install/error_copy_win.h"
 #include "install/installation_worker_win.h"
 #include "service/authorization_win.h"
@@ -102,8 +103,8 @@ LRESULT CALLBACK SetupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     default:
       break;
   }
-  // START-UP: the window's lifetime, paint, hit-test, control-colour and DPI handlers
-  // (WM_DESTROY, WM_PAINT, WM_NCHITTEST, WM_DRAWITEM, WM_CTLCOLOR*, WM_DPICHANGED) go here.
+  LRESULT result = 0;
+  if (HandlePresentationMessage(window, message, wParam, lParam, result)) return result;
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
