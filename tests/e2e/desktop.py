@@ -78,12 +78,11 @@ def clipboard_text():
 
 
 def set_clipboard_text(text):
-    """Offers text on the X clipboard (Wine reads it from there) from a background xclip."""
-    proc = subprocess.Popen(["xclip", "-selection", "clipboard", "-loops", "3"], stdin=subprocess.PIPE)
-    proc.stdin.write(text.encode("utf-8"))
-    proc.stdin.close()
+    """Offers text on the X clipboard, where Wine reads it. xclip keeps serving it from a
+    background child until another program takes the clipboard or the display ends."""
+    subprocess.run(["xclip", "-selection", "clipboard"], input=text.encode("utf-8"), check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     time.sleep(0.3)
-    return proc
 
 
 def wait_until(predicate, timeout, what):

@@ -1,0 +1,311 @@
+#!/usr/bin/env python3
+"""End-to-end runs of the real installer under Wine and Xvfb, against the development
+installation service and the PowerShell stand-in, driven with the keyboard and mouse.
+
+    run_e2e.py --exe VAQ-Setup.exe --standin powershell_standin.exe --trust-ca trust_ca.exe
+               --artifacts DIR [-k name]
+
+Runs inside scripts/wine-session.sh and scripts/with-dev-service.sh. Each road saves a
+screenshot of every page it passes in DIR.
+"""
+import argparse
+import glob
+import json
+import os
+import shutil
+import subprocess
+import sys
+import time
+import traceback
+
+from desktop import Installer, clipboard_text, screenshot, set_clipboard_text, wait_until
+
+CONTROL = os.environ.get("VAQ_DEV_SERVICE_CONTROL", "")
+CODE = os.environ.get("VAQ_DEV_SERVICE_CODE", "")
+GRANT = os.environ.get("VAQ_DEV_SERVICE_GRANT", "")
+PREFIX = os.environ.get("WINEPREFIX", "")
+SCRATCH = os.path.join(os.environ.get("VAQ_SESSION_DIR", "/tmp"), "e2e")
+
+ENTER_CODE_SIZE = (496, 364)
+PAGE_SIZE = (496, 328)
+FAILURE_SIZE = (576, 476)
+MARKER = "[已隐藏凭证]"
+
+
+def wine(*args):
+    log = open(os.path.join(SCRATCH, "wine-tools.log"), "ab")
+    subprocess.run(["wine", *args], check=True, stdout=log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+
+
+def reg_add(key, name, kind, value):
+    wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(value), "/f")
+
+
+# --- the service --------------------------------------------------------------------------
+
+def service_reply(reply):
+    path = os.path.join(CONTROL, "reply.json")
+    if reply is None:
+        if os.path.exists(path):
+            os.remove(path)
+    else:
+        with open(path, "w") as f:
+            json.dump(reply, f)
+
+
+def bootstrap_script(text):
+    with open(os.path.join(CONTROL, "bootstrap.ps1"), "wb") as f:
+        f.write(text.encode("utf-8"))
+
+
+def received():
+    path = os.path.join(CONTROL, "received.jsonl")
+    if not os.path.exists(path):
+        return []
+    with open(path) as f:
+        return [json.loads(line) for line in f if line.strip()]
+
+
+def reset_service():
+    service_reply(None)
+    for name in ("received.jsonl", "bootstrap.ps1"):
+        path = os.path.join(CONTROL, name)
+        if os.path.exists(path):
+            os.remove(path)
+
+
+def work_directories():
+    return glob.glob(os.path.join(PREFIX, "drive_c", "ProgramData", "VAQ-Setup-*"))
+
+
+# --- one run --------------------------------------------------------------------------------
+
+class Road:
+    def __init__(self, options, name, file_name="VAQ-Setup.exe"):
+        self.options = options
+        self.name = name
+        self.shots = 0
+        reset_service()
+        self.installer = Installer(options.exe, os.path.join(SCRATCH, name), file_name, SCRATCH)
+        self.installer.wait_window()
+        time.sleep(1.0)  # the first frame
+
+    def shot(self, page):
+        self.shots += 1
+        screenshot(os.path.join(self.options.artifacts, f"{self.name}-{self.shots:02d}-{page}.png"))
+
+    def size(self):
+        return self.installer.geometry()
+
+    def wait_size(self, size, timeout, what):
+        wait_until(lambda: self.size() == size, timeout, what)
+        time.sleep(0.5)
+
+    def click(self, x, y):
+        self.installer.focus()
+        subprocess.run(["xdotool", "mousemove", "--window", self.installer.window, str(x), str(y),
+                        "click", "1"], check=True)
+
+    def exit_code(self, timeout):
+        code = self.installer.wait_exit(timeout)
+        assert code is not None, f"{self.name}: still running after {timeout}s"
+        return code
+
+    def close(self):
+        self.installer.kill()
+
+
+def expect(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def requests_to(path):
+    return [r for r in received() if r["path"] == path]
+
+
+# --- the roads ------------------------------------------------------------------------------
+
+def test_code_road(options):
+    """Four typed digits, verification, countdown, installation, success page that closes itself."""
+    road = Road(options, "code-road")
+    try:
+        bootstrap_script("# vaq-sleep-ms: 3000\r\n# vaq-exit: 0\r\nWrite-Output 'ok'\r\n")
+        expect(road.size() == ENTER_CODE_SIZE, f"code page is {road.size()}")
+        road.shot("enter-code")
+        road.installer.type(CODE)
+        road.wait_size(PAGE_SIZE, 20, "the confirmation page")
+        road.shot("confirm")
+        posts = requests_to("/install/windows/authorize")
+        expect(len(posts) == 1, f"{len(posts)} authorization requests")
+        expect(bytes.fromhex(posts[0]["body_hex"]) == ('{"code":"%s"}' % CODE).encode(), "request body")
+        wait_until(lambda: requests_to("/install/bootstrap.ps1"), 10, "the download")
+        time.sleep(1.0)
+        road.shot("installing")
+        # Escape does nothing while installing.
+        road.installer.key("Escape")
+        time.sleep(0.5)
+        expect(road.installer.running(), "Escape ended the installation")
+        wait_until(lambda: not work_directories(), 20, "the script to end")
+        time.sleep(1.0)
+        road.shot("success")
+        code = road.exit_code(12)
+        expect(code == 0, f"exit code {code}")
+        gets = requests_to("/install/bootstrap.ps1")
+        expect(len(gets) == 1, f"{len(gets)} downloads")
+        expect(f"X-VAQ-Install-Grant: {GRANT}" in gets[0]["header_lines"], "grant header")
+        expect(not work_directories(), "work directory left behind")
+    finally:
+        road.close()
+
+
+def test_file_name_roads(options):
+    """A grant in the file name, in both the plain and the browser-copy form: no code page."""
+    for file_name in (f"VAQ-Setup-{GRANT}.exe", f"VAQ-Setup-{GRANT} (2).exe"):
+        road = Road(options, "file-name" + ("-copy" if "(" in file_name else ""), file_name)
+        try:
+            bootstrap_script("# vaq-exit: 0\r\n")
+            expect(road.size() == PAGE_SIZE, f"confirmation page is {road.size()}")
+            road.shot("confirm")
+            code = road.exit_code(25)
+            expect(code == 0, f"exit code {code}")
+            expect(not requests_to("/install/windows/authorize"), "asked for authorization")
+            expect(len(requests_to("/install/bootstrap.ps1")) == 1, "no single download")
+        finally:
+            road.close()
+
+
+def test_refused_code(options):
+    """A 403 keeps the code page with the service's text; Escape then ends the run with 1."""
+    road = Road(options, "refused-code")
+    try:
+        service_reply({"path": "/install/windows/authorize", "status": 403, "body": ""})
+        road.installer.type("9999")
+        wait_until(lambda: requests_to("/install/windows/authorize"), 10, "the authorization")
+        time.sleep(1.5)
+        expect(road.size() == ENTER_CODE_SIZE, "left the code page")
+        road.shot("refused")
+        road.installer.key("Escape")
+        code = road.exit_code(10)
+        expect(code == 1, f"exit code {code}")
+    finally:
+        road.close()
+
+
+def test_failed_script(options):
+    """A failing script: failure page, its error text, copy by click and by Enter, redacted."""
+    road = Road(options, "failed-script", f"VAQ-Setup-{GRANT}.exe")
+    try:
+        message = f"安装失败\r\n凭证 {GRANT}\r\n"
+        bootstrap_script(f"# vaq-exit: 3\r\n# vaq-error-hex: {message.encode('utf-8').hex()}\r\n")
+        road.installer.key("Return")  # continue at once
+        road.wait_size(FAILURE_SIZE, 25, "the failure page")
+        road.shot("failure")
+        set_clipboard_text("before")
+        road.click(104, 414)  # the copy button
+        time.sleep(1.0)
+        copied = clipboard_text()
+        expect(copied == f"安装失败\n凭证 {MARKER}\n", f"clipboard after click: {copied!r}")
+        road.shot("copied")
+        set_clipboard_text("before")
+        # Focus starts on the primary button: Tab goes to the error box, then to copy.
+        road.installer.key("Tab", "Tab", "Return")
+        time.sleep(1.0)
+        copied = clipboard_text()
+        expect(copied == f"安装失败\n凭证 {MARKER}\n", f"clipboard after Enter: {copied!r}")
+        road.installer.key("Escape")
+        code = road.exit_code(10)
+        expect(code == 0, f"exit code {code}")
+        expect(not work_directories(), "work directory left behind")
+    finally:
+        road.close()
+
+
+def test_paste(options):
+    """" 1234\\r\\n" pasted into the first box fills all four and submits."""
+    road = Road(options, "paste")
+    try:
+        bootstrap_script("# vaq-exit: 0\r\n")
+        set_clipboard_text(f" {CODE}\r\n")
+        road.installer.key("ctrl+v")
+        road.wait_size(PAGE_SIZE, 20, "the confirmation page")
+        road.shot("pasted")
+        expect(len(requests_to("/install/windows/authorize")) == 1, "no single authorization")
+        expect(road.exit_code(25) == 0, "exit code")
+    finally:
+        road.close()
+
+
+def test_tab_order(options):
+    """From the first box four Tabs reach the cancel button, where Enter cancels (exit 1)."""
+    road = Road(options, "tab-order")
+    try:
+        road.installer.key("Tab", "Tab", "Tab", "Tab")
+        time.sleep(0.5)
+        road.shot("cancel-focused")
+        road.installer.key("Return")
+        code = road.exit_code(10)
+        expect(code == 1, f"exit code {code}")
+        expect(not received(), "something was sent to the service")
+    finally:
+        road.close()
+
+
+def test_high_dpi(options):
+    """At 144 DPI the confirmation page is 744 x 492."""
+    reg_add(r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", 144)
+    try:
+        road = Road(options, "dpi-144", f"VAQ-Setup-{GRANT}.exe")
+        try:
+            bootstrap_script("# vaq-exit: 0\r\n")
+            size = road.size()
+            road.shot("confirm")
+            expect(size == (744, 492), f"confirmation page at 144 DPI is {size}")
+            road.installer.key("Escape")
+            expect(road.exit_code(10) == 0, "exit code")
+        finally:
+            road.close()
+    finally:
+        reg_add(r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", 96)
+
+
+ROADS = [test_code_road, test_file_name_roads, test_refused_code, test_failed_script, test_paste,
+         test_tab_order, test_high_dpi]
+
+
+def prepare(options):
+    os.makedirs(SCRATCH, exist_ok=True)
+    os.makedirs(options.artifacts, exist_ok=True)
+    wine(options.trust_ca, os.environ["VAQ_DEV_SERVICE_CA"])
+    target = os.path.join(PREFIX, "drive_c", "windows", "system32", "WindowsPowerShell", "v1.0")
+    os.makedirs(target, exist_ok=True)
+    shutil.copyfile(options.standin, os.path.join(target, "powershell.exe"))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--standin", required=True)
+    parser.add_argument("--trust-ca", required=True)
+    parser.add_argument("--artifacts", required=True)
+    parser.add_argument("-k", help="run only the roads whose name contains this")
+    options = parser.parse_args()
+    prepare(options)
+    failed = []
+    for road in ROADS:
+        if options.k and options.k not in road.__name__:
+            continue
+        started = time.time()
+        try:
+            road(options)
+            print(f"PASS {road.__name__} ({time.time() - started:.1f}s)", flush=True)
+        except Exception:
+            failed.append(road.__name__)
+            print(f"FAIL {road.__name__}", flush=True)
+            traceback.print_exc()
+    print(f"{len(failed)} failed" if failed else "all roads passed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
