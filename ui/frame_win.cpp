@@ -66,6 +66,9 @@ void CaptureErrorBox(HWND window) {
   const RECT r = ClientRectOf(edit, window);
   Surface scratch;
   if (!scratch.Create(r.right - r.left, r.bottom - r.top)) return;
+  // Whatever the control leaves unpainted (Wine draws no non-client area into a WM_PRINT DC)
+  // reads as the box's own background rather than as black.
+  FillRoundRect(scratch, 0.0f, 0.0f, float(scratch.Width()), float(scratch.Height()), 0.0f, palette::kPanel, 255);
   SendMessageW(edit, WM_PRINT, reinterpret_cast<WPARAM>(SurfaceDc(scratch)), kPrintWholeControl);
   scratch.MakeOpaque(0, 0, scratch.Width(), scratch.Height());
   BlitTo(scratch, SurfaceDc(g_frameLayer), r.left, r.top);

@@ -232,3 +232,33 @@ TEST_F(FrameTest, CodeBoxesFollowFocusFillingAndFailure) {
 
 }  // namespace
 }  // namespace vaq
+
+namespace vaq {
+namespace {
+
+TEST_F(FrameTest, ErrorBoxIsCapturedOpaqueAndHiddenControlsAreNotDrawn) {
+  test::StagePage failure;
+  failure.state = SetupState::Finished;
+  failure.primaryCaption = u"关闭";
+  failure.failureText = u"下载安装脚本失败（Windows 错误 12029）";
+  ASSERT_TRUE(stage.Show(failure, 96));
+  // Error box 40..536 x 182..370 over the panel 30..546 x 174..378.
+  EXPECT_EQ(FramePixel(500, 350), Opaque(0xF3F7F4));
+  EXPECT_EQ(FramePixel(34, 300), Opaque(0xF3F7F4));
+  int ink = 0;
+  for (int y = 182; y < 210; ++y) {
+    for (int x = 40; x < 300; ++x) ink += FramePixel(x, y) != Opaque(0xF3F7F4);
+  }
+  EXPECT_GT(ink, 30);  // the text the control drew of itself
+  EXPECT_EQ(FramePixel(40 + 3, 414), Opaque(0xFFFFFF));  // copy button fill
+
+  ShowConfirm(96);  // copy button and error box hidden: the card shows where they were
+  int notCard = 0;
+  for (int y = 182; y < 240; ++y) {
+    for (int x = 40; x < 456; ++x) notCard += FramePixel(x, y) != 0xFFFFFFFFu;
+  }
+  EXPECT_EQ(notCard, 0);
+}
+
+}  // namespace
+}  // namespace vaq
