@@ -104,5 +104,28 @@ TEST(DrawShadow, BlurZeroDrawsNothing) {
   EXPECT_TRUE(std::all_of(a.begin(), a.end(), [](uint32_t v) { return v == 0; }));
 }
 
+TEST(DrawShadow, LeavesOutTheBandUnderTheShapeOnly) {
+  Surface s;
+  ASSERT_TRUE(s.Create(40, 44));
+  DrawShadow(s, 10, 10, 30, 30, 4, 6, 2, Rgb(0x183222), 36);
+  const auto alpha = [&](int x, int y) { return s.Pixels()[y * 40 + x] >> 24; };
+  // Hidden band: rows 16..25 (top + r + offset .. bottom - r), columns 11..28.
+  EXPECT_EQ(alpha(11, 20), 0u);
+  EXPECT_EQ(alpha(28, 20), 0u);
+  EXPECT_EQ(alpha(20, 16), 0u);
+  EXPECT_EQ(alpha(20, 25), 0u);
+  EXPECT_EQ(alpha(10, 20), 36u);  // inside the shifted shape, outside the band
+  EXPECT_EQ(alpha(29, 20), 36u);
+  EXPECT_EQ(alpha(20, 15), 36u);
+  EXPECT_EQ(alpha(20, 26), 36u);
+  EXPECT_EQ(alpha(20, 31), 36u);
+  // Fading out: further below the shape than above it, and nothing at blur distance.
+  EXPECT_GT(alpha(20, 36), 0u);
+  EXPECT_EQ(alpha(20, 4), 0u);
+  EXPECT_EQ(alpha(20, 38), 0u);
+  EXPECT_EQ(alpha(3, 20), 0u);
+  EXPECT_GT(alpha(5, 20), alpha(4, 20));
+}
+
 }  // namespace
 }  // namespace vaq
