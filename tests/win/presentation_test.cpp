@@ -262,3 +262,45 @@ TEST_F(FrameTest, ErrorBoxIsCapturedOpaqueAndHiddenControlsAreNotDrawn) {
 
 }  // namespace
 }  // namespace vaq
+
+namespace vaq {
+namespace {
+
+TEST_F(FrameTest, RepeatedLayoutReplacesFontsAfterChildrenHoldTheNewOnes) {
+  ShowConfirm(96);
+  const SetupFonts before = CurrentFonts();
+  ASSERT_TRUE(ApplyDpiLayout(96, stage.Window(), nullptr));
+  const SetupFonts after = CurrentFonts();
+  EXPECT_NE(after.title, before.title);
+  EXPECT_NE(after.button, before.button);
+  EXPECT_EQ(GetObjectType(before.button), 0u);  // the old fonts are gone
+  EXPECT_EQ(GetObjectType(after.button), DWORD(OBJ_FONT));
+  EXPECT_EQ(SendMessageW(static_cast<HWND>(g_setup.cancelButton), WM_GETFONT, 0, 0),
+            reinterpret_cast<LRESULT>(after.button));
+  EXPECT_EQ(SendMessageW(static_cast<HWND>(g_setup.errorEdit), WM_GETFONT, 0, 0),
+            reinterpret_cast<LRESULT>(after.body));
+  LOGFONTW title = {};
+  ASSERT_NE(GetObjectW(after.title, sizeof(title), &title), 0);
+  EXPECT_EQ(title.lfHeight, -24);
+  EXPECT_EQ(title.lfWeight, 600);
+  EXPECT_EQ(title.lfQuality, ANTIALIASED_QUALITY);
+  EXPECT_STREQ(title.lfFaceName, L"Microsoft YaHei UI");
+}
+
+TEST_F(FrameTest, ReferenceOutsideTheWorkAreaPullsTheWindowBack) {
+  ShowConfirm(96);
+  MONITORINFO info = {};
+  info.cbSize = sizeof(info);
+  ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(stage.Window(), MONITOR_DEFAULTTONEAREST), &info));
+  const RECT& work = info.rcWork;
+  const RECT suggested = {work.right - 100, work.bottom - 50, work.right + 900, work.bottom + 950};
+  ASSERT_TRUE(ApplyDpiLayout(144, stage.Window(), &suggested));
+  RECT placed;
+  GetWindowRect(stage.Window(), &placed);
+  EXPECT_EQ(placed.right, work.right);
+  EXPECT_EQ(placed.bottom, work.bottom);
+  EXPECT_EQ(placed.right - placed.left, 744);  // the suggested size is not used
+}
+
+}  // namespace
+}  // namespace vaq
