@@ -4,6 +4,7 @@
 #   scripts/gallery.sh [output folder, default build/gallery]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/install-deps.sh
 out=$(realpath -m "${1:-build/gallery}")
 
 cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
