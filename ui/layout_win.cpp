@@ -1,5 +1,7 @@
 #include "ui/layout_win.h"
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "app/handles_win.h"
@@ -30,8 +32,15 @@ using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
 constexpr int kMdtEffectiveDpi = 0;
 
 GetDpiForMonitorFunction LookUpGetDpiForMonitor() {
-  // The library stays loaded for the life of the process.
-  const HMODULE shcore = LoadLibraryW(L"shcore.dll");
+  // By full path: where the system has no shcore.dll (Windows 7) a bare name would be searched
+  // for in the installer's own folder, typically Downloads, and run elevated. The library stays
+  // loaded for the life of the process.
+  wchar_t path[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+  constexpr wchar_t kName[] = L"\\shcore.dll";
+  if (length == 0 || length + std::size(kName) > MAX_PATH) return nullptr;
+  std::copy(std::begin(kName), std::end(kName), path + length);
+  const HMODULE shcore = LoadLibraryW(path);
   if (shcore == nullptr) return nullptr;
   return reinterpret_cast<GetDpiForMonitorFunction>(
       reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));

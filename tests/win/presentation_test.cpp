@@ -304,3 +304,27 @@ TEST_F(FrameTest, ReferenceOutsideTheWorkAreaPullsTheWindowBack) {
 
 }  // namespace
 }  // namespace vaq
+
+namespace vaq {
+namespace {
+
+TEST(Dpi, QueriesAgreeAndStayInRange) {
+  const HMONITOR primary = MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  const int monitorDpi = GetMonitorDpi(primary);
+  EXPECT_GE(monitorDpi, 48);
+  EXPECT_LE(monitorDpi, 768);
+  const HWND desktop = GetDesktopWindow();
+  EXPECT_EQ(GetWindowDpi(desktop), monitorDpi);
+  // shcore comes from the system folder, never from beside the program.
+  const HMODULE shcore = GetModuleHandleW(L"shcore.dll");
+  if (shcore != nullptr) {
+    wchar_t loaded[MAX_PATH];
+    wchar_t system[MAX_PATH];
+    ASSERT_NE(GetModuleFileNameW(shcore, loaded, MAX_PATH), 0u);
+    ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
+    EXPECT_EQ(_wcsnicmp(loaded, system, wcslen(system)), 0);
+  }
+}
+
+}  // namespace
+}  // namespace vaq
