@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "tests/win/ui_stage_win.h"
+#include "ui/button_win.h"
 #include "ui/frame_win.h"
 #include "ui/layout.h"
 #include "ui/layout_win.h"
@@ -230,11 +231,6 @@ TEST_F(FrameTest, CodeBoxesFollowFocusFillingAndFailure) {
   EXPECT_EQ(FramePixel(172 + 1, 201), Opaque(0xAA4032));
 }
 
-}  // namespace
-}  // namespace vaq
-
-namespace vaq {
-namespace {
 
 TEST_F(FrameTest, ErrorBoxIsCapturedOpaqueAndHiddenControlsAreNotDrawn) {
   test::StagePage failure;
@@ -260,11 +256,6 @@ TEST_F(FrameTest, ErrorBoxIsCapturedOpaqueAndHiddenControlsAreNotDrawn) {
   EXPECT_EQ(notCard, 0);
 }
 
-}  // namespace
-}  // namespace vaq
-
-namespace vaq {
-namespace {
 
 TEST_F(FrameTest, RepeatedLayoutReplacesFontsAfterChildrenHoldTheNewOnes) {
   ShowConfirm(96);
@@ -302,11 +293,6 @@ TEST_F(FrameTest, ReferenceOutsideTheWorkAreaPullsTheWindowBack) {
   EXPECT_EQ(placed.right - placed.left, 744);  // the suggested size is not used
 }
 
-}  // namespace
-}  // namespace vaq
-
-namespace vaq {
-namespace {
 
 TEST(Dpi, QueriesAgreeAndStayInRange) {
   const HMONITOR primary = MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY);
@@ -324,6 +310,35 @@ TEST(Dpi, QueriesAgreeAndStayInRange) {
     ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
     EXPECT_EQ(_wcsnicmp(loaded, system, wcslen(system)), 0);
   }
+}
+
+
+TEST_F(FrameTest, DrawItemRequestAndNarrowRectangle) {
+  ShowConfirm(96);
+  const HWND primary = static_cast<HWND>(g_setup.primaryButton);
+  SetFocus(stage.Window());
+  Surface target;
+  ASSERT_TRUE(target.Create(170, 50));
+  DRAWITEMSTRUCT item = {};
+  item.CtlType = ODT_BUTTON;
+  item.hwndItem = primary;
+  item.hDC = SurfaceDc(target);
+  item.rcItem = {2, 3, 162, 47};
+  item.itemState = ODS_SELECTED | ODS_FOCUS;
+  EXPECT_EQ(DrawButtonItem(item), TRUE);
+  target.Flush();
+  const auto at = [&](int x, int y) { return target.Pixels()[y * 170 + x]; };
+  EXPECT_EQ(at(1, 25), 0u);                       // outside the item rectangle
+  EXPECT_EQ(at(2, 3), 0xFFFFFFFFu);               // white corner of the button picture
+  EXPECT_EQ(at(2 + 3, 25), Opaque(0x104F39));     // pressed fill
+  EXPECT_EQ(at(2 + 4, 25), Opaque(0xACD8BC));     // focus ring
+
+  target.Clear();
+  PaintButton(primary, SurfaceDc(target), RECT{7, 0, 7, 44}, 0);
+  target.Flush();
+  EXPECT_EQ(at(7, 20) >> 24, 255u);
+  EXPECT_EQ(at(8, 20), 0u);
+  EXPECT_EQ(at(6, 20), 0u);
 }
 
 }  // namespace
