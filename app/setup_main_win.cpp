@@ -14,6 +14,7 @@
 #include "app/wide_win.h"
 #include "ui/frame_win.h"
 #include "ui/layout_win.h"
+#include "ui/page.h"
 
 namespace vaq {
 namespace {
@@ -225,7 +226,7 @@ int SetupMain(HINSTANCE instance) {
       nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return FailBuildingWindow(nullptr);
 
-  if (g_setup.editBrush == nullptr) g_setup.editBrush = CreateSolidBrush(kErrorEditBackground);
+  if (g_setup.editBrush == nullptr) g_setup.editBrush = CreateSolidBrush(palette::kPanel);
   if (!CreateControls(window, instance)) return FailBuildingWindow(window);
 
   if (g_setup.state != SetupState::EnterCode) {

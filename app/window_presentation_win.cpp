@@ -4,14 +4,14 @@
 #include "ui/button_win.h"
 #include "ui/frame_win.h"
 #include "ui/layout_win.h"
-#include "ui/palette.h"
+#include "ui/page.h"
 
 namespace vaq {
 namespace {
 
 LRESULT ErrorEditColours(HDC dc) {
-  SetTextColor(dc, palette::kErrorText);
-  SetBkColor(dc, palette::kErrorPanel);
+  SetTextColor(dc, palette::kInk);
+  SetBkColor(dc, palette::kPanel);
   return reinterpret_cast<LRESULT>(g_setup.editBrush != nullptr ? g_setup.editBrush
                                                                  : GetStockObject(WHITE_BRUSH));
 }

@@ -11,4 +11,14 @@ int GetWindowDpi(HWND window);
 // Deletes the four fonts (end of the run).
 void ReleaseFonts();
 
+// The fonts made by the last successful ApplyDpiLayout (null before the first one). They are
+// owned here and stay valid until the next ApplyDpiLayout or ReleaseFonts.
+struct SetupFonts {
+  HFONT title;
+  HFONT body;
+  HFONT button;
+  HFONT brand;
+};
+SetupFonts CurrentFonts();
+
 }  // namespace vaq
