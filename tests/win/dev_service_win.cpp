@@ -1,0 +1,81 @@
+#include "tests/win/dev_service_win.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "app/handles_win.h"
+
+namespace vaq::dev_service {
+namespace {
+
+// Wine shows the Unix file system as drive Z:.
+std::string WindowsPath(const std::string& unixPath) {
+  std::string path = "Z:" + unixPath;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+std::string ControlFile(const char* name) {
+  const std::string folder = Setting("VAQ_DEV_SERVICE_CONTROL");
+  if (folder.empty()) {
+    ADD_FAILURE() << "run the Wine tests under scripts/with-dev-service.sh";
+    return {};
+  }
+  return WindowsPath(folder + "/" + name);
+}
+
+}  // namespace
+
+std::string Setting(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+void TrustAuthority() {
+  std::ifstream file(WindowsPath(Setting("VAQ_DEV_SERVICE_CA")), std::ios::binary);
+  const std::string der((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(der.empty()) << "the service's CA file";
+  const UniqueCertificateStore root(CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                                                  CERT_SYSTEM_STORE_LOCAL_MACHINE, L"ROOT"));
+  ASSERT_TRUE(root) << GetLastError();
+  ASSERT_TRUE(CertAddEncodedCertificateToStore(root.Get(), X509_ASN_ENCODING,
+                                               reinterpret_cast<const BYTE*>(der.data()),
+                                               static_cast<DWORD>(der.size()),
+                                               CERT_STORE_ADD_REPLACE_EXISTING, nullptr))
+      << GetLastError();
+}
+
+void SetReply(const nlohmann::json& reply) {
+  const std::string target = ControlFile("reply.json");
+  const std::string staging = target + ".new";
+  {
+    std::ofstream file(staging, std::ios::binary | std::ios::trunc);
+    file << reply.dump();
+  }
+  // A rename, so the service never reads half a file.
+  ASSERT_TRUE(MoveFileExA(staging.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) << GetLastError();
+}
+
+void ClearReply() { DeleteFileA(ControlFile("reply.json").c_str()); }
+
+void ClearReceived() { DeleteFileA(ControlFile("received.jsonl").c_str()); }
+
+std::vector<nlohmann::json> Received() {
+  std::vector<nlohmann::json> requests;
+  std::ifstream file(ControlFile("received.jsonl"), std::ios::binary);
+  for (std::string line; std::getline(file, line);) requests.push_back(nlohmann::json::parse(line));
+  return requests;
+}
+
+void ServiceTest::SetUp() {
+  ClearReply();
+  ClearReceived();
+}
+
+}  // namespace vaq::dev_service

@@ -1,0 +1,224 @@
+// ServiceRequest with real WinHTTP and CryptoAPI against the development service over TLS.
+#include "service/service_request_win.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/handles_win.h"
+#include "service/root_certificate.h"
+#include "tests/win/dev_service_win.h"
+
+namespace vaq {
+namespace {
+
+using dev_service::Received;
+using dev_service::SetReply;
+using nlohmann::json;
+
+struct Outcome {
+  bool ok;
+  std::string response;
+  std::u16string failureText;
+};
+
+Outcome Request(std::u16string_view verb, std::u16string_view path, std::u16string_view headers,
+                const std::string& body, uint32_t limit) {
+  SetupContext context;
+  Outcome outcome;
+  outcome.ok = ServiceRequest(context, verb, path, headers, body, outcome.response, limit);
+  outcome.failureText = context.failureText;
+  return outcome;
+}
+
+Outcome Authorize(uint32_t limit = 4096) {
+  return Request(u"POST", u"/install/windows/authorize", u"Content-Type: application/json\r\n",
+                 "{\"code\":\"4711\"}", limit);
+}
+
+std::string Narrow(const std::u16string& text) {
+  std::string narrow;
+  for (const char16_t c : text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
+  return narrow;
+}
+
+bool StartsWith(const std::u16string& text, std::u16string_view head) {
+  return text.compare(0, head.size(), head) == 0;
+}
+
+// Header lines as the server received them; their order is the transport's choice.
+std::vector<std::string> SortedLines(std::vector<std::string> lines) {
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+std::vector<std::string> SortedHeaderLines(const json& request) {
+  return SortedLines(request["header_lines"].get<std::vector<std::string>>());
+}
+
+class ServiceRequestWin : public dev_service::ServiceTest {};
+
+TEST_F(ServiceRequestWin, BodyAllowancesAndStatuses) {
+  const std::u16string tooLarge = u"安装服务返回的内容超出允许大小，请联系管理员。";
+  const std::u16string general = u"服务器未能提供安装文件，请联系管理员。";
+  const struct {
+    json reply;
+    uint32_t limit;
+    bool ok;
+    std::u16string text;
+  } cases[] = {
+      {{{"status", 200}, {"body_size", 4096}}, 4096, true, u""},
+      {{{"status", 200}, {"body_size", 4097}}, 4096, false, tooLarge},
+      {{{"status", 200}, {"body_size", 20000}}, 20000, true, u""},
+      {{{"status", 403}, {"body_size", 16384}}, 4096, false,
+       u"安装授权无效或已过期，请使用新的 4 位安装授权码。（HTTP 403）"},
+      {{{"status", 403}, {"body_size", 16385}}, 4096, false, tooLarge},
+      {{{"status", 200}, {"body", ""}}, 4096, false, u"安装服务返回了空响应，请稍后重试。"},
+      {{{"status", 201}, {"body", "{\"grant\":\"x\"}"}}, 4096, false, general + u"（HTTP 201）"},
+      {{{"status", 204}}, 4096, false, general + u"（HTTP 204）"},
+      {{{"status", 302}, {"headers", {{"Location", "https://localhost/install/windows/authorize"}}}},
+       4096, false, general + u"（HTTP 302）"},
+      {{{"status", 503}, {"body", "{\"error\":\"维护中\"}"}}, 4096, false, u"维护中（HTTP 503）"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reply.dump() + " limit " + std::to_string(c.limit));
+    dev_service::ClearReceived();
+    SetReply(c.reply);
+    const Outcome outcome = Authorize(c.limit);
+    EXPECT_EQ(outcome.ok, c.ok);
+    EXPECT_EQ(outcome.failureText, c.text);
+    if (c.ok) {
+      EXPECT_EQ(outcome.response, std::string(c.reply["body_size"].get<size_t>(), 'x'));
+    }
+    EXPECT_EQ(Received().size(), 1u) << "one request, no redirect followed";
+  }
+}
+
+TEST_F(ServiceRequestWin, PostReachesTheServerAsSent) {
+  SetReply({{"status", 200}, {"body", "ok"}});
+  const Outcome outcome = Authorize();
+  ASSERT_TRUE(outcome.ok) << std::string(outcome.failureText.begin(), outcome.failureText.end());
+  EXPECT_EQ(outcome.response, "ok");
+  const std::vector<json> received = Received();
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(received[0]["request_line"], "POST /install/windows/authorize HTTP/1.1");
+  EXPECT_EQ(received[0]["body_hex"], "7b22636f6465223a2234373131227d");  // {"code":"4711"}
+  EXPECT_EQ(SortedHeaderLines(received[0]),
+            SortedLines({"Content-Type: application/json", "User-Agent: VAQ Online Installer/1.0",
+                         "Host: localhost", "Content-Length: 15", "Connection: Keep-Alive"}));
+}
+
+TEST_F(ServiceRequestWin, GetCarriesTheGrantHeaderAndNoBody) {
+  const std::string grant = dev_service::Setting("VAQ_DEV_SERVICE_GRANT");
+  const std::u16string header = u"X-VAQ-Install-Grant: " + std::u16string(grant.begin(), grant.end()) + u"\r\n";
+  const Outcome outcome = Request(u"GET", u"/install/bootstrap.ps1", header, "", 1048576);
+  ASSERT_TRUE(outcome.ok) << std::string(outcome.failureText.begin(), outcome.failureText.end());
+  EXPECT_EQ(outcome.response, "Write-Output 'VAQ development bootstrap'\r\nexit 0\r\n");
+  const std::vector<json> received = Received();
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(received[0]["request_line"], "GET /install/bootstrap.ps1 HTTP/1.1");
+  EXPECT_EQ(received[0]["body_hex"], "");
+  EXPECT_EQ(SortedHeaderLines(received[0]),
+            SortedLines({"X-VAQ-Install-Grant: " + grant, "User-Agent: VAQ Online Installer/1.0",
+                         "Host: localhost", "Connection: Keep-Alive"}));
+}
+
+TEST(RootCertificate, IsTheIssuersIsrgRootX1) {
+  BYTE digest[32];
+  DWORD size = sizeof(digest);
+  ASSERT_TRUE(CryptHashCertificate(0, CALG_SHA_256, 0, kRootCertificate, kRootCertificateSize, digest, &size));
+  ASSERT_EQ(size, 32u);
+  const BYTE published[32] = {0x96, 0xBC, 0xEC, 0x06, 0x26, 0x49, 0x76, 0xF3, 0x74, 0x60, 0x77,
+                              0x9A, 0xCF, 0x28, 0xC5, 0xA7, 0xCF, 0xE8, 0xA3, 0xC0, 0xAA, 0xE1,
+                              0x1A, 0x8F, 0xFC, 0xEE, 0x05, 0xC0, 0xBD, 0xDF, 0x08, 0xC6};
+  EXPECT_EQ(0, memcmp(digest, published, 32));
+  EXPECT_EQ(0, memcmp(kRootCertificateSha256, published, 32));
+  const UniqueCertificate certificate(
+      CertCreateCertificateContext(X509_ASN_ENCODING, kRootCertificate, kRootCertificateSize));
+  ASSERT_TRUE(certificate);
+  wchar_t name[64] = {};
+  CertGetNameStringW(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name, 64);
+  EXPECT_STREQ(name, L"ISRG Root X1");
+}
+
+UniqueCertificateStore OpenDisallowed() {
+  return UniqueCertificateStore(CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                                              CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Disallowed"));
+}
+
+// Puts "ISRG Root X1" into the machine's distrusted store for the life of the object. Each
+// change closes its store, which is when Wine writes it to the registry.
+class DistrustedRoot {
+ public:
+  DistrustedRoot() {
+    const UniqueCertificateStore store = OpenDisallowed();
+    EXPECT_TRUE(store && CertAddEncodedCertificateToStore(store.Get(), X509_ASN_ENCODING,
+                                                          kRootCertificate, kRootCertificateSize,
+                                                          CERT_STORE_ADD_REPLACE_EXISTING, nullptr))
+        << GetLastError();
+  }
+  // Wine 8 keeps a certificate deleted through the store in its registry, so the key goes.
+  ~DistrustedRoot() {
+    BYTE sha1[20];
+    DWORD size = sizeof(sha1);
+    EXPECT_TRUE(CryptHashCertificate(0, CALG_SHA1, 0, kRootCertificate, kRootCertificateSize, sha1, &size));
+    std::wstring key = L"Software\\Microsoft\\SystemCertificates\\Disallowed\\Certificates\\";
+    for (const BYTE b : sha1) {
+      wchar_t digits[3];
+      swprintf(digits, 3, L"%02X", b);
+      key += digits;
+    }
+    EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str()), ERROR_SUCCESS);
+  }
+};
+
+TEST_F(ServiceRequestWin, DistrustedRootStopsBeforeTheNetwork) {
+  {
+    const DistrustedRoot distrusted;
+    const Outcome outcome = Authorize();
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_TRUE(StartsWith(outcome.failureText, u"准备 HTTPS 根证书失败（Windows 错误 5）："));
+    const std::u16string hint = u"\n请检查管理员权限、文件权限及安全软件的拦截记录。";
+    EXPECT_EQ(outcome.failureText.substr(outcome.failureText.size() - hint.size()), hint);
+    EXPECT_TRUE(Received().empty()) << "nothing reached the server";
+  }
+  const Outcome after = Authorize();
+  EXPECT_TRUE(after.ok) << "trusted again once removed: " << Narrow(after.failureText);
+}
+
+TEST_F(ServiceRequestWin, RootIsInTheTrustedRootsAfterARequest) {
+  ASSERT_TRUE(Authorize().ok);
+  BYTE sha1[20];
+  DWORD size = sizeof(sha1);
+  ASSERT_TRUE(CryptHashCertificate(0, CALG_SHA1, 0, kRootCertificate, kRootCertificateSize, sha1, &size));
+  const UniqueCertificateStore root(
+      CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"ROOT"));
+  CRYPT_HASH_BLOB hash{size, sha1};
+  const UniqueCertificate found(
+      CertFindCertificateInStore(root.Get(), X509_ASN_ENCODING, 0, CERT_FIND_SHA1_HASH, &hash, nullptr));
+  ASSERT_TRUE(found);
+  ASSERT_EQ(found.Get()->cbCertEncoded, kRootCertificateSize);
+  EXPECT_EQ(0, memcmp(found.Get()->pbCertEncoded, kRootCertificate, kRootCertificateSize));
+}
+
+TEST_F(ServiceRequestWin, ServerOfferingOnlyOldTlsIsRefused) {
+  SetReply({{"tls_min", "TLSv1"}, {"tls_max", "TLSv1_1"}});
+  const Outcome outcome = Authorize();
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_TRUE(StartsWith(outcome.failureText, u"请求安装服务失败（Windows 错误 "));
+  EXPECT_TRUE(Received().empty());
+}
+
+TEST_F(ServiceRequestWin, UntrustedServerCertificateIsRefused) {
+  SetReply({{"certificate", "untrusted"}});
+  const Outcome outcome = Authorize();
+  EXPECT_FALSE(outcome.ok);
+  // Wine reports 12157 where Windows reports 12175.
+  EXPECT_TRUE(StartsWith(outcome.failureText, u"请求安装服务失败（Windows 错误 "));
+  EXPECT_TRUE(Received().empty());
+}
+
+}  // namespace
+}  // namespace vaq
