@@ -13,6 +13,7 @@ With --control DIR, tests steer the service through files there:
                  {"status": 302, "body": "text" | "body_size": N, "headers": {"Location": "..."},
                   "delay": seconds, "tls_min": "TLSv1", "tls_max": "TLSv1_1",
                   "certificate": "untrusted"}
+  close          while this file exists the port is closed; port-closed then exists too
   received.jsonl one line per request: method, path, request_line, header_lines (raw, in order,
                  without line ends), body_hex. Written before the reply is sent.
 """
@@ -22,6 +23,7 @@ import json
 import os
 import secrets
 import shutil
+import socket
 import ssl
 import subprocess
 import sys
@@ -103,6 +105,9 @@ class Settings:
                 self.contexts[key] = context
             return self.contexts[key]
 
+    def control_file(self, name):
+        return self.control / name if self.control else None
+
     def record(self, entry):
         if self.control is None:
             return
@@ -141,6 +146,31 @@ class Server(http.server.ThreadingHTTPServer):
         context = self.settings.context(self.settings.override())
         # The handshake runs in the handler's thread, so a failing client blocks nobody.
         return context.wrap_socket(sock, server_side=True, do_handshake_on_connect=False), address
+
+    def run(self):
+        """Serves until interrupted; closes and reopens the port as the control folder asks."""
+        self.timeout = 0.1
+        listening = True
+        while True:
+            close = self.settings.control_file("close")
+            wanted = not (close and close.exists())
+            marker = self.settings.control_file("port-closed")
+            if wanted and not listening:
+                self.reopen()
+                marker.unlink()
+            elif listening and not wanted:
+                self.socket.close()
+                marker.touch()
+            listening = wanted
+            if listening:
+                self.handle_request()
+            else:
+                time.sleep(self.timeout)
+
+    def reopen(self):
+        self.socket = socket.socket(self.address_family, self.socket_type)
+        self.server_bind()
+        self.server_activate()
 
     def handle_error(self, request, client_address):
         print(f"connection from {client_address[0]} ended: {sys.exc_info()[1]}", file=sys.stderr)
@@ -225,7 +255,7 @@ def main():
           f"- code to type: {settings.code} - CA: {settings.folders['trusted'] / 'ca.der'} "
           f"- Ctrl+C stops it", flush=True)
     try:
-        server.serve_forever()
+        server.run()
     except KeyboardInterrupt:
         pass
     finally:

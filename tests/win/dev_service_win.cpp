@@ -64,6 +64,30 @@ void SetReply(const nlohmann::json& reply) {
 
 void ClearReply() { DeleteFileA(ControlFile("reply.json").c_str()); }
 
+namespace {
+
+// The service answers a change of its control folder within a tenth of a second; a bound keeps
+// a broken service from hanging the run.
+bool WaitForFile(const std::string& path, bool present) {
+  for (int attempt = 0; attempt < 300; ++attempt) {
+    if ((GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) == present) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+}  // namespace
+
+ClosedPort::ClosedPort() {
+  std::ofstream(ControlFile("close")).put('\n');
+  EXPECT_TRUE(WaitForFile(ControlFile("port-closed"), true)) << "the service closed its port";
+}
+
+ClosedPort::~ClosedPort() {
+  DeleteFileA(ControlFile("close").c_str());
+  EXPECT_TRUE(WaitForFile(ControlFile("port-closed"), false)) << "the service reopened its port";
+}
+
 void ClearReceived() { DeleteFileA(ControlFile("received.jsonl").c_str()); }
 
 std::vector<nlohmann::json> Received() {

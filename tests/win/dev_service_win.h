@@ -19,6 +19,15 @@ void TrustAuthority();
 void SetReply(const nlohmann::json& reply);
 void ClearReply();
 
+// Closes the service's port until the object goes; returns once the port is closed.
+class ClosedPort {
+ public:
+  ClosedPort();
+  ~ClosedPort();
+  ClosedPort(const ClosedPort&) = delete;
+  ClosedPort& operator=(const ClosedPort&) = delete;
+};
+
 void ClearReceived();
 // The requests received since the last ClearReceived, in order.
 std::vector<nlohmann::json> Received();

@@ -220,5 +220,18 @@ TEST_F(ServiceRequestWin, UntrustedServerCertificateIsRefused) {
   EXPECT_TRUE(Received().empty());
 }
 
+TEST_F(ServiceRequestWin, ClosedPortIsACannotConnectFailure) {
+  {
+    const dev_service::ClosedPort closed;
+    const Outcome outcome = Authorize();
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_TRUE(StartsWith(outcome.failureText, u"请求安装服务失败（Windows 错误 12029）"))
+        << Narrow(outcome.failureText);
+    const std::u16string hint = u"\n请检查网络、代理和安装服务的 HTTPS 连接。";
+    EXPECT_EQ(outcome.failureText.substr(outcome.failureText.size() - hint.size()), hint);
+  }
+  EXPECT_TRUE(Authorize().ok) << "the port is open again";
+}
+
 }  // namespace
 }  // namespace vaq
