@@ -1,13 +1,11 @@
 #include "tests/win/dev_service_win.h"
 
 #include <windows.h>
-#include <wincrypt.h>
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 
-#include "app/handles_win.h"
+#include "tools/machine_root_win.h"
 
 namespace vaq::dev_service {
 namespace {
@@ -38,17 +36,10 @@ std::string Setting(const char* name) {
 }
 
 void TrustAuthority() {
-  std::ifstream file(WindowsPath(Setting("VAQ_DEV_SERVICE_CA")), std::ios::binary);
-  const std::string der((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  ASSERT_FALSE(der.empty()) << "the service's CA file";
-  const UniqueCertificateStore root(CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
-                                                  CERT_SYSTEM_STORE_LOCAL_MACHINE, L"ROOT"));
-  ASSERT_TRUE(root) << GetLastError();
-  ASSERT_TRUE(CertAddEncodedCertificateToStore(root.Get(), X509_ASN_ENCODING,
-                                               reinterpret_cast<const BYTE*>(der.data()),
-                                               static_cast<DWORD>(der.size()),
-                                               CERT_STORE_ADD_REPLACE_EXISTING, nullptr))
-      << GetLastError();
+  const std::string path = WindowsPath(Setting("VAQ_DEV_SERVICE_CA"));
+  const std::string der = tools::ReadBinaryFile(std::wstring(path.begin(), path.end()));
+  ASSERT_FALSE(der.empty()) << "the service's CA file " << path;
+  ASSERT_TRUE(tools::AddToMachineRoot(der)) << GetLastError();
 }
 
 void SetReply(const nlohmann::json& reply) {
