@@ -203,8 +203,27 @@ TEST_F(ServiceRequestWin, RootIsInTheTrustedRootsAfterARequest) {
   EXPECT_EQ(0, memcmp(found.Get()->pbCertEncoded, kRootCertificate, kRootCertificateSize));
 }
 
+// A plain WinHTTP client that allows TLS 1.0 and 1.1: shows what the server offers.
+bool OldTlsClientGetsAnswer() {
+  const UniqueInternet session(WinHttpOpen(L"probe", WINHTTP_ACCESS_TYPE_NO_PROXY,
+                                           WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+  DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1;
+  if (!WinHttpSetOption(session.Get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols))) {
+    return false;
+  }
+  const UniqueInternet connection(WinHttpConnect(session.Get(), L"localhost", 443, 0));
+  const UniqueInternet request(WinHttpOpenRequest(connection.Get(), L"GET", L"/probe", nullptr,
+                                                  WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                                  WINHTTP_FLAG_SECURE));
+  return WinHttpSendRequest(request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA,
+                            0, 0, 0) &&
+         WinHttpReceiveResponse(request.Get(), nullptr);
+}
+
 TEST_F(ServiceRequestWin, ServerOfferingOnlyOldTlsIsRefused) {
   SetReply({{"tls_min", "TLSv1"}, {"tls_max", "TLSv1_1"}});
+  ASSERT_TRUE(OldTlsClientGetsAnswer()) << "the server speaks TLS 1.0/1.1: " << GetLastError();
+  dev_service::ClearReceived();
   const Outcome outcome = Authorize();
   EXPECT_FALSE(outcome.ok);
   EXPECT_TRUE(StartsWith(outcome.failureText, u"请求安装服务失败（Windows 错误 "));
