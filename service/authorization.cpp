@@ -8,16 +8,6 @@
 namespace vaq {
 namespace {
 
-constexpr size_t kGrantLength = 64;
-
-bool IsValidGrant(const std::string& grant) {
-  if (grant.size() != kGrantLength) return false;
-  for (const char c : grant) {
-    if (!IsLowerHexDigit(static_cast<unsigned char>(c))) return false;
-  }
-  return true;
-}
-
 void Exchange(SetupContext& context, AuthorizeRequest& request,
               const ServiceRequester& serviceRequest) {
   std::string reply;
@@ -31,7 +21,7 @@ void Exchange(SetupContext& context, AuthorizeRequest& request,
   const std::string grant = nlohmann::json::parse(reply, nullptr, true, false)
                                 .at(service::kGrantMember)
                                 .get<std::string>();
-  if (!IsValidGrant(grant)) {
+  if (!IsInstallGrant(std::string_view(grant))) {
     request.failureText = u"中心返回的安装授权无效，请联系管理员。";
     return;
   }
