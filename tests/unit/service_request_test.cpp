@@ -96,9 +96,7 @@ struct Platform : CertificateStores, HttpTransport {
     lastError = kInjectedCode;
     return true;
   }
-  void Closed(const std::string& what) {
-    log.push_back("close " + what);
-  }
+  void Closed(const std::string& what) { log.push_back("close " + what); }
 
   void SetLastError(uint32_t code) override { lastError = code; }
   uint32_t LastError() const override { return lastError; }
@@ -122,7 +120,6 @@ struct Platform : CertificateStores, HttpTransport {
     if (Fails("open session")) return nullptr;
     return std::make_unique<FakeSession>(*this);
   }
-
 };
 
 FakeCertificate::~FakeCertificate() { platform.Closed("certificate of " + storeName); }
