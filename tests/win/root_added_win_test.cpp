@@ -1,5 +1,5 @@
-// Runs under scripts/without-isrg-root.sh, where the machine ROOT store lacks "ISRG Root X1":
-// the first request adds it, the second finds it and compares it.
+// Runs under scripts/wine-private-session.sh --without-isrg-root, where the machine ROOT store
+// lacks "ISRG Root X1": a request adds it, the next finds it and compares it.
 #include <windows.h>
 #include <wincrypt.h>
 
