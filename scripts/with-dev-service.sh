@@ -4,7 +4,8 @@
 # its PID afterwards.
 #   scripts/with-dev-service.sh <command...>
 # The command sees VAQ_DEV_SERVICE_CONTROL (the service's control folder), VAQ_DEV_SERVICE_CA
-# (its CA in DER form), VAQ_DEV_SERVICE_CODE and VAQ_DEV_SERVICE_GRANT.
+# (its CA in DER form), VAQ_DEV_SERVICE_UNTRUSTED_CA (the CA of the certificate it offers when
+# told to present an untrusted one), VAQ_DEV_SERVICE_CODE and VAQ_DEV_SERVICE_GRANT.
 set -euo pipefail
 
 if [ -z "${VAQ_DEV_SERVICE_NETNS:-}" ]; then
@@ -30,6 +31,7 @@ trap cleanup EXIT INT TERM
 
 export VAQ_DEV_SERVICE_CONTROL=$dir/control
 export VAQ_DEV_SERVICE_CA=$dir/state/trusted/ca.der
+export VAQ_DEV_SERVICE_UNTRUSTED_CA=$dir/state/untrusted/ca.der
 export VAQ_DEV_SERVICE_CODE=4711
 export VAQ_DEV_SERVICE_GRANT=$(od -An -N32 -tx1 /dev/urandom | tr -d ' \n')
 mkdir -p "$VAQ_DEV_SERVICE_CONTROL"

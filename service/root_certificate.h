@@ -8,7 +8,6 @@ namespace vaq {
 
 constexpr size_t kRootCertificateSize = 1391;
 constexpr size_t kSha256Size = 32;
-constexpr size_t kSha1Size = 20;
 
 extern const uint8_t kRootCertificate[kRootCertificateSize];
 extern const uint8_t kRootCertificateSha256[kSha256Size];

@@ -6,6 +6,7 @@
 
 #include "app/handles_win.h"
 #include "app/wide_win.h"
+#include "service/root_certificate.h"
 
 namespace vaq {
 namespace {
@@ -64,7 +65,7 @@ class WinCertificateStores final : public CertificateStores {
   }
 
   bool HashCertificate(DigestKind kind, ByteView encoded, std::string& digest) override {
-    BYTE buffer[32];
+    BYTE buffer[kSha256Size];  // the larger of the two digests
     DWORD size = sizeof(buffer);
     if (!CryptHashCertificate(0, kind == DigestKind::Sha256 ? CALG_SHA_256 : CALG_SHA1, 0,
                               encoded.data(), static_cast<DWORD>(encoded.size()), buffer, &size)) {

@@ -35,10 +35,14 @@ std::string Setting(const char* name) {
   return value ? value : "";
 }
 
+std::string ReadFileNamedBy(const char* setting) {
+  const std::string path = WindowsPath(Setting(setting));
+  return tools::ReadBinaryFile(std::wstring(path.begin(), path.end()));
+}
+
 void TrustAuthority() {
-  const std::string path = WindowsPath(Setting("VAQ_DEV_SERVICE_CA"));
-  const std::string der = tools::ReadBinaryFile(std::wstring(path.begin(), path.end()));
-  ASSERT_FALSE(der.empty()) << "the service's CA file " << path;
+  const std::string der = ReadFileNamedBy("VAQ_DEV_SERVICE_CA");
+  ASSERT_FALSE(der.empty()) << "the service's CA file";
   ASSERT_TRUE(tools::AddToMachineRoot(der)) << GetLastError();
 }
 

@@ -12,6 +12,9 @@ namespace vaq::dev_service {
 // Environment variable set by scripts/with-dev-service.sh, or empty.
 std::string Setting(const char* name);
 
+// The contents of the file whose Unix path the setting holds.
+std::string ReadFileNamedBy(const char* setting);
+
 // Adds the service's CA to the machine's trusted roots, so that WinHTTP accepts its certificate.
 void TrustAuthority();
 

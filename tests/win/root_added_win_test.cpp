@@ -5,62 +5,25 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "app/handles_win.h"
-#include "service/root_certificate.h"
 #include "service/service_request_win.h"
 #include "tests/win/dev_service_win.h"
-#include "tools/machine_root_win.h"
+#include "tests/win/machine_store_win.h"
 
 namespace vaq {
 namespace {
 
-std::string RootSha1() {
-  BYTE sha1[20];
-  DWORD size = sizeof(sha1);
-  EXPECT_TRUE(CryptHashCertificate(0, CALG_SHA1, 0, kRootCertificate, kRootCertificateSize, sha1, &size));
-  return std::string(reinterpret_cast<const char*>(sha1), size);
-}
-
-UniqueCertificateStore OpenRoot() {
-  return UniqueCertificateStore(
-      CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"ROOT"));
-}
-
-// The stored encoding of "ISRG Root X1" in the machine's trusted roots, or empty.
 std::string StoredRoot() {
-  std::string sha1 = RootSha1();
-  CRYPT_HASH_BLOB hash{static_cast<DWORD>(sha1.size()), reinterpret_cast<BYTE*>(sha1.data())};
-  const UniqueCertificateStore root = OpenRoot();
-  const UniqueCertificate found(
-      CertFindCertificateInStore(root.Get(), X509_ASN_ENCODING, 0, CERT_FIND_SHA1_HASH, &hash, nullptr));
-  if (!found) return {};
-  return std::string(reinterpret_cast<const char*>(found.Get()->pbCertEncoded), found.Get()->cbCertEncoded);
+  return machine_store::Find(L"ROOT", machine_store::Sha1Thumbprint(machine_store::RootEncoding()));
 }
 
-std::string Sha1(const std::string& encoded) {
-  BYTE sha1[20];
-  DWORD size = sizeof(sha1);
-  EXPECT_TRUE(CryptHashCertificate(0, CALG_SHA1, 0, reinterpret_cast<const BYTE*>(encoded.data()),
-                                   static_cast<DWORD>(encoded.size()), sha1, &size));
-  return std::string(reinterpret_cast<const char*>(sha1), size);
-}
-
-// Removes the registry keys under which Wine may have stored a planted certificate (it keeps
-// certificates deleted through the store API), so that later tests start without it.
-struct PlantedKeys {
-  std::vector<std::string> thumbprints;
-  ~PlantedKeys() {
-    for (const std::string& thumbprint : thumbprints) {
-      std::wstring key = L"Software\\Microsoft\\SystemCertificates\\ROOT\\Certificates\\";
-      for (const char b : thumbprint) {
-        wchar_t digits[3];
-        swprintf(digits, 3, L"%02X", static_cast<unsigned char>(b));
-        key += digits;
-      }
-      RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
-    }
+// Removes a planted certificate under both thumbprints Wine may have filed it, so that later
+// tests start without it.
+struct Planted {
+  std::string encoding;
+  ~Planted() {
+    machine_store::Remove(L"ROOT", machine_store::Sha1Thumbprint(machine_store::RootEncoding()));
+    machine_store::Remove(L"ROOT", machine_store::Sha1Thumbprint(encoding));
     EXPECT_EQ(StoredRoot(), "") << "the planted certificate is gone";
   }
 };
@@ -70,26 +33,21 @@ class RootAdded : public dev_service::ServiceTest {};
 // Another certificate stored under the thumbprint of "ISRG Root X1" (its hash property set to
 // that thumbprint) must not pass for it.
 TEST_F(RootAdded, SameThumbprintWithAnotherEncodingFails) {
-  std::string caPath = dev_service::Setting("VAQ_DEV_SERVICE_CA");
-  caPath.replace(caPath.find("/trusted/"), 9, "/untrusted/");
-  std::wstring windowsPath = L"Z:";
-  for (const char c : caPath) windowsPath += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-  const std::string other = tools::ReadBinaryFile(windowsPath);
-  ASSERT_FALSE(other.empty());
+  const Planted planted{dev_service::ReadFileNamedBy("VAQ_DEV_SERVICE_UNTRUSTED_CA")};
+  ASSERT_FALSE(planted.encoding.empty());
   {
-    const UniqueCertificateStore root = OpenRoot();
+    const UniqueCertificateStore root(
+        CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"ROOT"));
     PCCERT_CONTEXT added = nullptr;
-    ASSERT_TRUE(CertAddEncodedCertificateToStore(root.Get(), X509_ASN_ENCODING,
-                                                 reinterpret_cast<const BYTE*>(other.data()),
-                                                 static_cast<DWORD>(other.size()),
-                                                 CERT_STORE_ADD_REPLACE_EXISTING, &added));
+    ASSERT_TRUE(CertAddEncodedCertificateToStore(
+        root.Get(), X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(planted.encoding.data()),
+        static_cast<DWORD>(planted.encoding.size()), CERT_STORE_ADD_REPLACE_EXISTING, &added));
     const UniqueCertificate owner(added);
-    std::string sha1 = RootSha1();
-    CRYPT_HASH_BLOB hash{static_cast<DWORD>(sha1.size()), reinterpret_cast<BYTE*>(sha1.data())};
+    std::string thumbprint = machine_store::Sha1Thumbprint(machine_store::RootEncoding());
+    CRYPT_HASH_BLOB hash{static_cast<DWORD>(thumbprint.size()), reinterpret_cast<BYTE*>(thumbprint.data())};
     ASSERT_TRUE(CertSetCertificateContextProperty(added, CERT_SHA1_HASH_PROP_ID, 0, &hash));
   }
-  const PlantedKeys planted{{RootSha1(), Sha1(other)}};
-  ASSERT_EQ(StoredRoot(), other) << "Wine finds the planted certificate by the thumbprint";
+  ASSERT_EQ(StoredRoot(), planted.encoding) << "Wine finds the planted certificate by the thumbprint";
 
   SetupContext context;
   std::string response;
@@ -108,7 +66,7 @@ TEST_F(RootAdded, MissingRootIsAddedAndTheRequestProceeds) {
     std::string response;
     EXPECT_TRUE(ServiceRequest(context, u"GET", u"/install/bootstrap.ps1", u"", "", response, 4096))
         << "call " << call;
-    EXPECT_EQ(StoredRoot(), std::string(reinterpret_cast<const char*>(kRootCertificate), kRootCertificateSize));
+    EXPECT_EQ(StoredRoot(), machine_store::RootEncoding());
   }
   EXPECT_EQ(dev_service::Received().size(), 2u);
 }

@@ -11,6 +11,7 @@
 #include "app/handles_win.h"
 #include "service/root_certificate.h"
 #include "tests/win/dev_service_win.h"
+#include "tests/win/machine_store_win.h"
 
 namespace vaq {
 namespace {
@@ -143,34 +144,13 @@ TEST(RootCertificate, IsTheIssuersIsrgRootX1) {
   EXPECT_STREQ(name, L"ISRG Root X1");
 }
 
-UniqueCertificateStore OpenDisallowed() {
-  return UniqueCertificateStore(CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
-                                              CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Disallowed"));
-}
-
-// Puts "ISRG Root X1" into the machine's distrusted store for the life of the object. Each
-// change closes its store, which is when Wine writes it to the registry.
+// Puts "ISRG Root X1" into the machine's distrusted store for the life of the object.
 class DistrustedRoot {
  public:
-  DistrustedRoot() {
-    const UniqueCertificateStore store = OpenDisallowed();
-    EXPECT_TRUE(store && CertAddEncodedCertificateToStore(store.Get(), X509_ASN_ENCODING,
-                                                          kRootCertificate, kRootCertificateSize,
-                                                          CERT_STORE_ADD_REPLACE_EXISTING, nullptr))
-        << GetLastError();
-  }
-  // Wine 8 keeps a certificate deleted through the store in its registry, so the key goes.
+  DistrustedRoot() { EXPECT_TRUE(machine_store::Add(L"Disallowed", machine_store::RootEncoding())); }
   ~DistrustedRoot() {
-    BYTE sha1[20];
-    DWORD size = sizeof(sha1);
-    EXPECT_TRUE(CryptHashCertificate(0, CALG_SHA1, 0, kRootCertificate, kRootCertificateSize, sha1, &size));
-    std::wstring key = L"Software\\Microsoft\\SystemCertificates\\Disallowed\\Certificates\\";
-    for (const BYTE b : sha1) {
-      wchar_t digits[3];
-      swprintf(digits, 3, L"%02X", b);
-      key += digits;
-    }
-    EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str()), ERROR_SUCCESS);
+    EXPECT_TRUE(machine_store::Remove(L"Disallowed",
+                                      machine_store::Sha1Thumbprint(machine_store::RootEncoding())));
   }
 };
 
@@ -190,17 +170,8 @@ TEST_F(ServiceRequestWin, DistrustedRootStopsBeforeTheNetwork) {
 
 TEST_F(ServiceRequestWin, RootIsInTheTrustedRootsAfterARequest) {
   ASSERT_TRUE(Authorize().ok);
-  BYTE sha1[20];
-  DWORD size = sizeof(sha1);
-  ASSERT_TRUE(CryptHashCertificate(0, CALG_SHA1, 0, kRootCertificate, kRootCertificateSize, sha1, &size));
-  const UniqueCertificateStore root(
-      CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"ROOT"));
-  CRYPT_HASH_BLOB hash{size, sha1};
-  const UniqueCertificate found(
-      CertFindCertificateInStore(root.Get(), X509_ASN_ENCODING, 0, CERT_FIND_SHA1_HASH, &hash, nullptr));
-  ASSERT_TRUE(found);
-  ASSERT_EQ(found.Get()->cbCertEncoded, kRootCertificateSize);
-  EXPECT_EQ(0, memcmp(found.Get()->pbCertEncoded, kRootCertificate, kRootCertificateSize));
+  const std::string root = machine_store::RootEncoding();
+  EXPECT_EQ(machine_store::Find(L"ROOT", machine_store::Sha1Thumbprint(root)), root);
 }
 
 // A plain WinHTTP client that allows TLS 1.0 and 1.1: shows what the server offers.
