@@ -9,7 +9,8 @@ POST /install/windows/authorize exchanges the code for the grant; GET /install/b
 returns the script when the X-VAQ-Install-Grant header carries the grant.
 
 With --control DIR, tests steer the service through files there:
-  reply.json     (read at every connection and request; absent means normal behaviour)
+  reply.json     (read at every connection and request; without "status", or absent, the
+                 normal reply is sent)
                  {"status": 302, "body": "text" | "body_size": N, "headers": {"Location": "..."},
                   "delay": seconds, "tls_min": "TLSv1", "tls_max": "TLSv1_1",
                   "certificate": "untrusted"}
@@ -20,7 +21,6 @@ With --control DIR, tests steer the service through files there:
 import argparse
 import http.server
 import json
-import os
 import secrets
 import shutil
 import socket
@@ -250,7 +250,10 @@ def main():
         shutil.copyfile(make_authority(Path(args.state), "trusted") / "ca.der", args.export_ca)
         return
     settings = Settings(args)
-    server = Server(("127.0.0.1", args.port), settings)
+    try:
+        server = Server(("127.0.0.1", args.port), settings)
+    except OSError as error:
+        sys.exit(f"cannot listen on 127.0.0.1:{args.port}: {error.strerror}")
     print(f"VAQ development installation service on https://localhost:{args.port}/ "
           f"- code to type: {settings.code} - CA: {settings.folders['trusted'] / 'ca.der'} "
           f"- Ctrl+C stops it", flush=True)
