@@ -13,14 +13,12 @@ namespace {
 constexpr uint32_t kErrorInvalidData = 13;
 constexpr uint32_t kErrorAccessDenied = 5;
 
-ByteView RootCertificate() { return {kRootCertificate, kRootCertificateSize}; }
+std::string_view RootCertificate() {
+  return {reinterpret_cast<const char*>(kRootCertificate), kRootCertificateSize};
+}
 
 bool DigestEquals(const std::string& digest, const uint8_t* expected, size_t size) {
   return digest.size() == size && std::memcmp(digest.data(), expected, size) == 0;
-}
-
-ByteView AsBytes(const std::string& bytes) {
-  return {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
 }
 
 // The code of a failure is taken before the stores close; destruction closes the distrusted
@@ -74,11 +72,11 @@ bool PrepareRootCertificate(CertificateStores& stores, CertificateStore* trusted
   }
   std::string sha1;
   if (!stores.HashCertificate(DigestKind::Sha1, RootCertificate(), sha1)) return false;
-  if (distrusted->FindBySha1(AsBytes(sha1))) {
+  if (distrusted->FindBySha1(sha1)) {
     stores.SetLastError(kErrorAccessDenied);
     return false;
   }
-  const std::unique_ptr<StoredCertificate> stored = trustedRoots->FindBySha1(AsBytes(sha1));
+  const std::unique_ptr<StoredCertificate> stored = trustedRoots->FindBySha1(sha1);
   if (!stored) return trustedRoots->AddNew(RootCertificate());
   return stored->Encoding() == RootCertificate();
 }

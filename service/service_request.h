@@ -19,13 +19,13 @@ using ServiceRequester =
                        std::u16string_view extraHeaders, const std::string& body,
                        std::string& response, uint32_t limit)>;
 
-using ByteView = std::basic_string_view<uint8_t>;
+// Certificates, thumbprints and digests are byte strings.
 
 // A certificate found in a store; released when destroyed.
 class StoredCertificate {
  public:
   virtual ~StoredCertificate() = default;
-  virtual ByteView Encoding() const = 0;
+  virtual std::string_view Encoding() const = 0;
 };
 
 // An open certificate store; closed when destroyed.
@@ -33,8 +33,8 @@ class CertificateStore {
  public:
   virtual ~CertificateStore() = default;
   // The first certificate with this SHA-1 thumbprint, or null.
-  virtual std::unique_ptr<StoredCertificate> FindBySha1(ByteView sha1) = 0;
-  virtual bool AddNew(ByteView encoded) = 0;
+  virtual std::unique_ptr<StoredCertificate> FindBySha1(std::string_view sha1) = 0;
+  virtual bool AddNew(std::string_view encoded) = 0;
 };
 
 enum class DigestKind { Sha256, Sha1 };
@@ -49,7 +49,7 @@ class CertificateStores {
   virtual std::unique_ptr<CertificateStore> OpenTrustedRoots() = 0;
   virtual std::unique_ptr<CertificateStore> OpenDistrusted() = 0;
   // The digest of a certificate's encoding; false on failure.
-  virtual bool HashCertificate(DigestKind kind, ByteView encoded, std::string& digest) = 0;
+  virtual bool HashCertificate(DigestKind kind, std::string_view encoded, std::string& digest) = 0;
 };
 
 // An HTTP request handle; closed when destroyed.

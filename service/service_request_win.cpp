@@ -11,12 +11,15 @@
 namespace vaq {
 namespace {
 
+const BYTE* AsBytes(std::string_view bytes) { return reinterpret_cast<const BYTE*>(bytes.data()); }
+
 class WinStoredCertificate final : public StoredCertificate {
  public:
   explicit WinStoredCertificate(UniqueCertificate certificate)
       : certificate_(std::move(certificate)) {}
-  ByteView Encoding() const override {
-    return {certificate_.Get()->pbCertEncoded, certificate_.Get()->cbCertEncoded};
+  std::string_view Encoding() const override {
+    return {reinterpret_cast<const char*>(certificate_.Get()->pbCertEncoded),
+            certificate_.Get()->cbCertEncoded};
   }
 
  private:
@@ -27,16 +30,16 @@ class WinCertificateStore final : public CertificateStore {
  public:
   explicit WinCertificateStore(UniqueCertificateStore store) : store_(std::move(store)) {}
 
-  std::unique_ptr<StoredCertificate> FindBySha1(ByteView sha1) override {
-    CRYPT_HASH_BLOB hash{static_cast<DWORD>(sha1.size()), const_cast<BYTE*>(sha1.data())};
+  std::unique_ptr<StoredCertificate> FindBySha1(std::string_view sha1) override {
+    CRYPT_HASH_BLOB hash{static_cast<DWORD>(sha1.size()), const_cast<BYTE*>(AsBytes(sha1))};
     UniqueCertificate found(CertFindCertificateInStore(store_.Get(), X509_ASN_ENCODING, 0,
                                                        CERT_FIND_SHA1_HASH, &hash, nullptr));
     if (!found) return nullptr;
     return std::make_unique<WinStoredCertificate>(std::move(found));
   }
 
-  bool AddNew(ByteView encoded) override {
-    return CertAddEncodedCertificateToStore(store_.Get(), X509_ASN_ENCODING, encoded.data(),
+  bool AddNew(std::string_view encoded) override {
+    return CertAddEncodedCertificateToStore(store_.Get(), X509_ASN_ENCODING, AsBytes(encoded),
                                             static_cast<DWORD>(encoded.size()),
                                             CERT_STORE_ADD_NEW, nullptr) != FALSE;
   }
@@ -64,11 +67,11 @@ class WinCertificateStores final : public CertificateStores {
     return OpenMachineStore(L"Disallowed", CERT_STORE_READONLY_FLAG);
   }
 
-  bool HashCertificate(DigestKind kind, ByteView encoded, std::string& digest) override {
+  bool HashCertificate(DigestKind kind, std::string_view encoded, std::string& digest) override {
     BYTE buffer[kSha256Size];  // the larger of the two digests
     DWORD size = sizeof(buffer);
     if (!CryptHashCertificate(0, kind == DigestKind::Sha256 ? CALG_SHA_256 : CALG_SHA1, 0,
-                              encoded.data(), static_cast<DWORD>(encoded.size()), buffer, &size)) {
+                              AsBytes(encoded), static_cast<DWORD>(encoded.size()), buffer, &size)) {
       return false;
     }
     digest.assign(reinterpret_cast<const char*>(buffer), size);

@@ -25,9 +25,7 @@ struct FakeCertificate : StoredCertificate {
   FakeCertificate(Platform& p, std::string store, std::string bytes)
       : platform(p), storeName(std::move(store)), encoding(std::move(bytes)) {}
   ~FakeCertificate() override;
-  ByteView Encoding() const override {
-    return {reinterpret_cast<const uint8_t*>(encoding.data()), encoding.size()};
-  }
+  std::string_view Encoding() const override { return encoding; }
   Platform& platform;
   std::string storeName;
   std::string encoding;
@@ -36,8 +34,8 @@ struct FakeCertificate : StoredCertificate {
 struct FakeStore : CertificateStore {
   FakeStore(Platform& p, std::string n) : platform(p), name(std::move(n)) {}
   ~FakeStore() override;
-  std::unique_ptr<StoredCertificate> FindBySha1(ByteView sha1) override;
-  bool AddNew(ByteView encoded) override;
+  std::unique_ptr<StoredCertificate> FindBySha1(std::string_view sha1) override;
+  bool AddNew(std::string_view encoded) override;
   Platform& platform;
   std::string name;
 };
@@ -108,10 +106,10 @@ struct Platform : CertificateStores, HttpTransport {
     if (Fails("open Disallowed")) return nullptr;
     return std::make_unique<FakeStore>(*this, "Disallowed");
   }
-  bool HashCertificate(DigestKind kind, ByteView encoded, std::string& digest) override {
+  bool HashCertificate(DigestKind kind, std::string_view encoded, std::string& digest) override {
     const bool sha = kind == DigestKind::Sha256;
     if (Fails(sha ? "hash SHA-256" : "hash SHA-1")) return false;
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(encoded.data()), encoded.size()), kRootEncoding);
+    EXPECT_EQ(encoded, kRootEncoding);
     digest = sha ? sha256 : kThumbprint;
     return true;
   }
@@ -124,16 +122,16 @@ struct Platform : CertificateStores, HttpTransport {
 
 FakeCertificate::~FakeCertificate() { platform.Closed("certificate of " + storeName); }
 FakeStore::~FakeStore() { platform.Closed(name); }
-std::unique_ptr<StoredCertificate> FakeStore::FindBySha1(ByteView sha1) {
+std::unique_ptr<StoredCertificate> FakeStore::FindBySha1(std::string_view sha1) {
   if (platform.Fails("find in " + name)) return nullptr;
   const auto& certificates = platform.stores[name];
-  const auto found = certificates.find(std::string(reinterpret_cast<const char*>(sha1.data()), sha1.size()));
+  const auto found = certificates.find(std::string(sha1));
   if (found == certificates.end()) return nullptr;
   return std::make_unique<FakeCertificate>(platform, name, found->second);
 }
-bool FakeStore::AddNew(ByteView encoded) {
+bool FakeStore::AddNew(std::string_view encoded) {
   if (platform.Fails("add to " + name)) return false;
-  platform.stores[name][kThumbprint] = std::string(reinterpret_cast<const char*>(encoded.data()), encoded.size());
+  platform.stores[name][kThumbprint] = std::string(encoded);
   return true;
 }
 
