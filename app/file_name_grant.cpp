@@ -6,7 +6,6 @@ namespace vaq {
 namespace {
 
 constexpr std::u16string_view kPrefix = u"VAQ-Setup-";
-constexpr size_t kGrantLength = 64;
 constexpr std::u16string_view kExtension = u".exe";
 constexpr std::u16string_view kCopyOpen = u" (";
 constexpr std::u16string_view kCopyClose = u").exe";
@@ -33,13 +32,11 @@ bool IsAcceptedTail(std::u16string_view tail) {
 std::u16string ParseInstallerFileName(std::u16string_view path) {
   const size_t separator = path.find_last_of(u"\\/");
   const std::u16string_view name = separator == std::u16string_view::npos ? path : path.substr(separator + 1);
-  if (name.size() < kPrefix.size() + kGrantLength + kExtension.size()) return {};
+  if (name.size() < kPrefix.size() + kInstallGrantLength + kExtension.size()) return {};
   if (name.substr(0, kPrefix.size()) != kPrefix) return {};
-  const std::u16string_view grant = name.substr(kPrefix.size(), kGrantLength);
-  for (char16_t c : grant) {
-    if (!IsLowerHexDigit(c)) return {};
-  }
-  if (!IsAcceptedTail(name.substr(kPrefix.size() + kGrantLength))) return {};
+  const std::u16string_view grant = name.substr(kPrefix.size(), kInstallGrantLength);
+  if (!IsInstallGrant(grant)) return {};
+  if (!IsAcceptedTail(name.substr(kPrefix.size() + kInstallGrantLength))) return {};
   return std::u16string(grant);
 }
 

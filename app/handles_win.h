@@ -3,6 +3,8 @@
 // it is closed. Closing keeps the thread's last-error code, so a clean-up never changes the
 // code that a failure text reports.
 #include <windows.h>
+#include <wincrypt.h>
+#include <winhttp.h>
 
 #include <utility>
 
@@ -106,5 +108,13 @@ class GlobalLockGuard {
   HGLOBAL block_;
   void* data_;
 };
+
+inline void CloseInternet(HINTERNET handle) { WinHttpCloseHandle(handle); }
+inline void CloseCertificateStore(HCERTSTORE store) { CertCloseStore(store, 0); }
+inline void FreeCertificate(PCCERT_CONTEXT certificate) { CertFreeCertificateContext(certificate); }
+
+using UniqueInternet = UniqueHandle<HandleTraits<HINTERNET, CloseInternet>>;
+using UniqueCertificateStore = UniqueHandle<HandleTraits<HCERTSTORE, CloseCertificateStore>>;
+using UniqueCertificate = UniqueHandle<HandleTraits<PCCERT_CONTEXT, FreeCertificate>>;
 
 }  // namespace vaq

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace vaq {
 
@@ -12,6 +13,17 @@ constexpr bool IsLowerHexDigit(char16_t c) {
 }
 
 constexpr bool IsDecimalDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+// An install grant: exactly 64 characters, each one of "0123456789abcdef".
+constexpr size_t kInstallGrantLength = 64;
+template <typename Char>
+constexpr bool IsInstallGrant(std::basic_string_view<Char> text) {
+  if (text.size() != kInstallGrantLength) return false;
+  for (const Char c : text) {
+    if (!IsLowerHexDigit(static_cast<std::make_unsigned_t<Char>>(c))) return false;
+  }
+  return true;
+}
 
 // Decimal digits of an unsigned number, as wide text.
 std::u16string DecimalText(uint32_t value);

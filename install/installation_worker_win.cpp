@@ -8,7 +8,7 @@ namespace vaq {
 
 DWORD WINAPI InstallationWorker(LPVOID window) {
   WindowsInstallPlatform platform;
-  RunInstallation(g_setup, window, platform, ServiceRequest);
+  RunInstallation(g_setup, window, platform, WindowsServiceRequester());
   return 0;
 }
 

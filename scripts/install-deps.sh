@@ -9,7 +9,7 @@ packages=(
   wine wine32:i386 wine64
   xvfb xauth xdotool xclip x11-utils imagemagick fonts-noto-cjk
   nlohmann-json3-dev googletest libgtest-dev libbenchmark-dev
-  openssl python3 procps psmisc util-linux osslsigncode file
+  openssl python3 procps psmisc util-linux iproute2 osslsigncode file
 )
 
 missing=()

@@ -13,4 +13,5 @@ scripts/fuzz.sh 10
 
 cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 cmake --build build/win
-scripts/wine-session.sh ctest --test-dir build/win --output-on-failure
+# The Windows tests talk to the development service, which runs beside them on its own port.
+scripts/with-dev-service.sh scripts/wine-session.sh ctest --test-dir build/win --output-on-failure

@@ -8,4 +8,7 @@ bool ServiceRequest(SetupContext& context, std::u16string_view verb, std::u16str
                     std::u16string_view extraHeaders, const std::string& body, std::string& response,
                     uint32_t limit);
 
+// The same request, as the callable the two workers take.
+ServiceRequester WindowsServiceRequester();
+
 }  // namespace vaq

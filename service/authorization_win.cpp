@@ -1,0 +1,15 @@
+#include "service/authorization_win.h"
+
+#include "service/authorization.h"
+#include "service/service_request_win.h"
+
+namespace vaq {
+
+DWORD WINAPI AuthorizationWorker(LPVOID authorizeRequest) {
+  AuthorizeRequest& request = *static_cast<AuthorizeRequest*>(authorizeRequest);
+  ExchangeCodeForGrant(g_setup, request, WindowsServiceRequester());
+  PostMessageW(static_cast<HWND>(request.window), WM_SETUP_AUTHORIZE_DONE, 0, 0);
+  return 0;
+}
+
+}  // namespace vaq

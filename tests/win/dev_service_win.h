@@ -1,0 +1,47 @@
+#pragma once
+// The development installation service as the Wine tests see it: it runs beside them
+// (scripts/with-dev-service.sh) and is steered and read back through its control folder.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+namespace vaq::dev_service {
+
+// Environment variable set by scripts/with-dev-service.sh, or empty.
+std::string Setting(const char* name);
+
+// The contents of the file whose Unix path the setting holds.
+std::string ReadFileNamedBy(const char* setting);
+
+// Adds the service's CA to the machine's trusted roots, so that WinHTTP accepts its certificate.
+void TrustAuthority();
+
+// Every following connection and request is answered as reply says (see tools/dev_service.py).
+void SetReply(const nlohmann::json& reply);
+void ClearReply();
+
+// Closes the service's port until the object goes; returns once the port is closed.
+class ClosedPort {
+ public:
+  ClosedPort();
+  ~ClosedPort();
+  ClosedPort(const ClosedPort&) = delete;
+  ClosedPort& operator=(const ClosedPort&) = delete;
+};
+
+void ClearReceived();
+// The requests received since the last ClearReceived, in order.
+std::vector<nlohmann::json> Received();
+
+// Base for tests that talk to the service: each test starts with normal replies and an empty
+// record of requests.
+class ServiceTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { TrustAuthority(); }
+  void SetUp() override;
+  void TearDown() override { ClearReply(); }
+};
+
+}  // namespace vaq::dev_service
