@@ -2,6 +2,7 @@
 # Runs a command inside a throwaway Wine world: a fresh win32 prefix, its own wineserver and
 # its own Xvfb display, all removed afterwards. Everything is stopped by PID, never by name.
 #   scripts/wine-session.sh <command...>
+# With VAQ_KEEP_DISPLAY=1 the caller's DISPLAY is used instead of a new Xvfb.
 # The command sees WINEPREFIX, WINEARCH, WINEDEBUG, DISPLAY and VAQ_SESSION_DIR (scratch space).
 set -euo pipefail
 
@@ -14,20 +15,25 @@ cleanup() {
   local rc=$?
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
   rm -rf "$session"
   exit $rc
 }
 trap cleanup EXIT INT TERM
 
-# A display number nobody uses.
-display=90
-while [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ]; do display=$((display + 1)); done
-Xvfb :$display -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -e /tmp/.X11-unix/X$display ] && break; sleep 0.1; done
-[ -e /tmp/.X11-unix/X$display ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=:$display
+if [ "${VAQ_KEEP_DISPLAY:-}" != 1 ]; then
+  # A display number nobody uses.
+  display=90
+  while [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ]; do display=$((display + 1)); done
+  Xvfb :$display -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do [ -e /tmp/.X11-unix/X$display ] && break; sleep 0.1; done
+  [ -e /tmp/.X11-unix/X$display ] || { echo "Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=:$display
+fi
 
 # The wineserver and Wine's helpers inherit our output; keep them off any pipe of the caller.
 mkdir -p "$WINEPREFIX"
