@@ -15,3 +15,5 @@ cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FI
 cmake --build build/win
 # The Windows tests talk to the development service, which runs beside them on its own port.
 scripts/with-dev-service.sh scripts/wine-session.sh ctest --test-dir build/win --output-on-failure
+# Release engineering: reproducible, signed, verifiable.
+tests/release/release_test.sh build/release-test build/win

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Release engineering: two release builds of this commit in different folders are identical,
-# and a signed release verifies, also after it was renamed to carry a grant.
-#   tests/release/release_test.sh <scratch dir>
+# and a signed release verifies, also after it was renamed to carry a grant, and still runs
+# every road of the end-to-end tests.
+#   tests/release/release_test.sh <scratch dir> <Windows build dir with the test tools>
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 scratch=$1
+tools=$2/tools
 rm -rf "$scratch" && mkdir -p "$scratch"
 fail() { echo "release_test: $*" >&2; exit 1; }
 
@@ -21,7 +23,7 @@ if strings -a "$scratch/a/VAQ-Setup.exe" | grep -q "$PWD"; then fail "absolute b
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=VAQ Test Signing" \
   -addext "extendedKeyUsage=codeSigning" -addext "keyUsage=digitalSignature" \
   -keyout "$scratch/key.pem" -out "$scratch/cert.pem" 2>/dev/null
-scripts/release.sh --host install.example.test --out "$scratch/signed" \
+scripts/release.sh --host localhost --out "$scratch/signed" \
   --sign-cert "$scratch/cert.pem" --sign-key "$scratch/key.pem" >/dev/null
 signed=$scratch/signed/VAQ-Setup.exe
 osslsigncode verify -CAfile "$scratch/cert.pem" -in "$signed" >"$scratch/verify.log" 2>&1 \
@@ -31,4 +33,7 @@ cp "$signed" "$scratch/signed/VAQ-Setup-$grant.exe"
 osslsigncode verify -CAfile "$scratch/cert.pem" -in "$scratch/signed/VAQ-Setup-$grant.exe" >/dev/null 2>&1 \
   || fail "renamed exe does not verify"
 cmp -s "$signed" "$scratch/a/VAQ-Setup.exe" && fail "signing changed nothing"
+scripts/with-dev-service.sh scripts/wine-session.sh python3 tests/e2e/run_e2e.py --exe "$signed" \
+  --standin "$tools/powershell_standin.exe" --trust-ca "$tools/trust_ca.exe" \
+  --artifacts "$scratch/e2e" || fail "the signed exe failed a road"
 echo "release: reproducible ($(sha256sum < "$scratch/a/VAQ-Setup.exe" | cut -c1-16)…), signed and verified"
