@@ -22,12 +22,13 @@ class Installer:
         self.window = None
 
     def wait_window(self, timeout=30):
+        # Only a mapped window counts: Wine may make and drop an X window before the real one.
         deadline = time.time() + timeout
         while time.time() < deadline:
-            found = subprocess.run(["xdotool", "search", "--name", WINDOW_TITLE],
+            found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", WINDOW_TITLE],
                                    capture_output=True, text=True).stdout.split()
             if found:
-                self.window = found[0]
+                self.window = found[-1]
                 return self.window
             if self.process.poll() is not None:
                 raise AssertionError(f"installer exited with {self.process.returncode} before showing a window")
@@ -35,8 +36,11 @@ class Installer:
         raise AssertionError("no installer window appeared")
 
     def geometry(self):
-        out = subprocess.run(["xdotool", "getwindowgeometry", self.window], capture_output=True,
-                             text=True, check=True).stdout
+        out = subprocess.run(["xdotool", "getwindowgeometry", self.window], capture_output=True, text=True)
+        if out.returncode != 0:  # the X window was replaced: find the current one
+            self.wait_window(timeout=10)
+            out = subprocess.run(["xdotool", "getwindowgeometry", self.window], capture_output=True, text=True)
+        out = out.stdout
         size = [line for line in out.splitlines() if "Geometry:" in line][0].split()[-1]
         width, height = size.split("x")
         return int(width), int(height)
