@@ -87,7 +87,11 @@ class Road:
         self.shots = 0
         reset_service()
         self.installer = Installer(options.exe, os.path.join(SCRATCH, name), file_name, SCRATCH)
-        self.installer.wait_window()
+        try:
+            self.installer.wait_window()
+        except BaseException:
+            self.installer.kill()
+            raise
         time.sleep(1.0)  # the first frame
 
     def shot(self, page):
@@ -111,7 +115,10 @@ class Road:
         assert code is not None, f"{self.name}: still running after {timeout}s"
         return code
 
-    def close(self):
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
         self.installer.kill()
 
 
@@ -128,8 +135,7 @@ def requests_to(path):
 
 def test_code_road(options):
     """Four typed digits, verification, countdown, installation, success page that closes itself."""
-    road = Road(options, "code-road")
-    try:
+    with Road(options, "code-road") as road:
         bootstrap_script("# vaq-sleep-ms: 3000\r\n# vaq-exit: 0\r\nWrite-Output 'ok'\r\n")
         expect(road.size() == ENTER_CODE_SIZE, f"code page is {road.size()}")
         road.shot("enter-code")
@@ -155,15 +161,12 @@ def test_code_road(options):
         expect(len(gets) == 1, f"{len(gets)} downloads")
         expect(f"X-VAQ-Install-Grant: {GRANT}" in gets[0]["header_lines"], "grant header")
         expect(not work_directories(), "work directory left behind")
-    finally:
-        road.close()
 
 
 def test_file_name_roads(options):
     """A grant in the file name, in both the plain and the browser-copy form: no code page."""
     for file_name in (f"VAQ-Setup-{GRANT}.exe", f"VAQ-Setup-{GRANT} (2).exe"):
-        road = Road(options, "file-name" + ("-copy" if "(" in file_name else ""), file_name)
-        try:
+        with Road(options, "file-name" + ("-copy" if "(" in file_name else ""), file_name) as road:
             bootstrap_script("# vaq-exit: 0\r\n")
             expect(road.size() == PAGE_SIZE, f"confirmation page is {road.size()}")
             road.shot("confirm")
@@ -171,14 +174,11 @@ def test_file_name_roads(options):
             expect(code == 0, f"exit code {code}")
             expect(not requests_to("/install/windows/authorize"), "asked for authorization")
             expect(len(requests_to("/install/bootstrap.ps1")) == 1, "no single download")
-        finally:
-            road.close()
 
 
 def test_refused_code(options):
     """A 403 keeps the code page with the service's text; Escape then ends the run with 1."""
-    road = Road(options, "refused-code")
-    try:
+    with Road(options, "refused-code") as road:
         service_reply({"path": "/install/windows/authorize", "status": 403, "body": ""})
         road.installer.type("9999")
         wait_until(lambda: requests_to("/install/windows/authorize"), 10, "the authorization")
@@ -188,14 +188,11 @@ def test_refused_code(options):
         road.installer.key("Escape")
         code = road.exit_code(10)
         expect(code == 1, f"exit code {code}")
-    finally:
-        road.close()
 
 
 def test_failed_script(options):
     """A failing script: failure page, its error text, copy by click and by Enter, redacted."""
-    road = Road(options, "failed-script", f"VAQ-Setup-{GRANT}.exe")
-    try:
+    with Road(options, "failed-script", f"VAQ-Setup-{GRANT}.exe") as road:
         message = f"安装失败\r\n凭证 {GRANT}\r\n"
         bootstrap_script(f"# vaq-exit: 3\r\n# vaq-error-hex: {message.encode('utf-8').hex()}\r\n")
         road.installer.key("Return")  # continue at once
@@ -219,14 +216,11 @@ def test_failed_script(options):
         code = road.exit_code(10)
         expect(code == 0, f"exit code {code}")
         expect(not work_directories(), "work directory left behind")
-    finally:
-        road.close()
 
 
 def test_paste(options):
     """" 1234\\r\\n" pasted into the first box fills all four and submits."""
-    road = Road(options, "paste")
-    try:
+    with Road(options, "paste") as road:
         bootstrap_script("# vaq-exit: 0\r\n")
         set_clipboard_text(f" {CODE}\r\n")
         road.installer.key("ctrl+v")
@@ -234,14 +228,11 @@ def test_paste(options):
         road.shot("pasted")
         expect(len(requests_to("/install/windows/authorize")) == 1, "no single authorization")
         expect(road.exit_code(25) == 0, "exit code")
-    finally:
-        road.close()
 
 
 def test_tab_order(options):
     """From the first box four Tabs reach the cancel button, where Enter cancels (exit 1)."""
-    road = Road(options, "tab-order")
-    try:
+    with Road(options, "tab-order") as road:
         road.installer.key("Tab", "Tab", "Tab", "Tab")
         time.sleep(0.5)
         road.shot("cancel-focused")
@@ -249,24 +240,19 @@ def test_tab_order(options):
         code = road.exit_code(10)
         expect(code == 1, f"exit code {code}")
         expect(not received(), "something was sent to the service")
-    finally:
-        road.close()
 
 
 def test_high_dpi(options):
     """At 144 DPI the confirmation page is 744 x 492."""
     reg_add(r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", 144)
     try:
-        road = Road(options, "dpi-144", f"VAQ-Setup-{GRANT}.exe")
-        try:
+        with Road(options, "dpi-144", f"VAQ-Setup-{GRANT}.exe") as road:
             bootstrap_script("# vaq-exit: 0\r\n")
             size = road.size()
             road.shot("confirm")
             expect(size == (744, 492), f"confirmation page at 144 DPI is {size}")
             road.installer.key("Escape")
             expect(road.exit_code(10) == 0, "exit code")
-        finally:
-            road.close()
     finally:
         reg_add(r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", 96)
 
