@@ -61,8 +61,8 @@ void RenderCard(benchmark::State& state) {
   }
 }
 
-BENCHMARK(MemcpyFrame)->Arg(96)->Arg(192);
-BENCHMARK(SpinnerFrame)->Arg(96)->Arg(192);
+BENCHMARK(MemcpyFrame)->Arg(96)->Arg(144)->Arg(192);
+BENCHMARK(SpinnerFrame)->Arg(96)->Arg(144)->Arg(192);
 BENCHMARK(RenderCard)->Arg(96)->Arg(192);
 
 class RecordingReporter : public benchmark::ConsoleReporter {
@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
   RecordingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   auto& t = reporter.times;
-  for (const char* dpi : {"96", "192"}) {
+  for (const char* dpi : {"96", "144", "192"}) {
     const std::string copy = std::string("MemcpyFrame/") + dpi;
     const std::string spinner = std::string("SpinnerFrame/") + dpi;
     if (t.count(copy) && t.count(spinner)) {
