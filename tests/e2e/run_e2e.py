@@ -3,10 +3,12 @@
 installation service and the PowerShell stand-in, driven with the keyboard and mouse.
 
     run_e2e.py --exe VAQ-Setup.exe --standin powershell_standin.exe --trust-ca trust_ca.exe
-               --artifacts DIR [-k name]
+               --artifacts DIR [-k name] [--planted-dll marker.dll]
 
 Runs inside scripts/wine-session.sh and scripts/with-dev-service.sh. Each road saves a
-screenshot of every page it passes in DIR.
+screenshot of every page it passes in DIR. With --planted-dll every road also runs with that
+DLL copied beside the exe under the names of system libraries, which Wine is told to look for
+there first (as Windows does for a DLL that is not a KnownDLL); no road may load one.
 """
 import argparse
 import glob
@@ -30,6 +32,19 @@ ENTER_CODE_SIZE = (496, 364)
 PAGE_SIZE = (496, 328)
 FAILURE_SIZE = (576, 476)
 MARKER = "[已隐藏凭证]"
+
+# Libraries that are not KnownDLLs: the program's own (winhttp, crypt32, shcore) and those the
+# system loads on its behalf for windows, TLS, certificates, names and processes.
+PLANTED_DLLS = ["winhttp", "crypt32", "shcore", "msasn1", "wintrust", "bcrypt", "ncrypt", "secur32",
+                "sspicli", "schannel", "cryptbase", "cryptsp", "rsaenh", "dnsapi", "iphlpapi",
+                "winnsi", "dhcpcsvc", "mswsock", "uxtheme", "dwmapi", "comctl32", "propsys",
+                "profapi", "userenv", "winmm", "netapi32", "dbghelp", "windowscodecs", "msimg32",
+                "apphelp", "textinputframework", "coremessaging", "wtsapi32", "powrprof"]
+# Wine's own builtin DLLs load these at process start, before any code of the program runs:
+# version by Wine's user32 (Windows' user32 does not import it), the others are KnownDLLs on
+# Windows, never looked for beside the exe there. They are planted too and must appear, which
+# shows that the markers work in this very run.
+LOADED_BY_WINE = ["version", "imm32", "rpcrt4", "shlwapi"]
 
 
 def wine(*args):
@@ -86,7 +101,13 @@ class Road:
         self.name = name
         self.shots = 0
         reset_service()
-        self.installer = Installer(options.exe, os.path.join(SCRATCH, name), file_name, SCRATCH)
+        beside = {}
+        if options.planted_dll:
+            self.markers = os.path.join(SCRATCH, name + "-markers")
+            os.makedirs(self.markers, exist_ok=True)
+            os.environ["VAQ_DLL_MARKERS"] = "Z:" + self.markers.replace("/", "\\")
+            beside = {f"{dll}.dll": options.planted_dll for dll in PLANTED_DLLS + LOADED_BY_WINE}
+        self.installer = Installer(options.exe, os.path.join(SCRATCH, name), file_name, SCRATCH, beside)
         self.installer.wait_window()
         time.sleep(1.0)  # the first frame
 
@@ -113,6 +134,10 @@ class Road:
 
     def close(self):
         self.installer.kill()
+        if self.options.planted_dll:
+            loaded = {name.lower()[:-len(".dll")] for name in os.listdir(self.markers)}
+            expect(not loaded & set(PLANTED_DLLS), f"{self.name}: loaded from its folder: {sorted(loaded & set(PLANTED_DLLS))}")
+            expect(set(LOADED_BY_WINE) <= loaded, f"{self.name}: markers missing for {sorted(set(LOADED_BY_WINE) - loaded)}")
 
 
 def expect(condition, message):
@@ -291,8 +316,11 @@ def main():
     parser.add_argument("--trust-ca", required=True)
     parser.add_argument("--artifacts", required=True)
     parser.add_argument("-k", help="run only the roads whose name contains this")
+    parser.add_argument("--planted-dll", help="a marker DLL to plant beside the exe")
     options = parser.parse_args()
     prepare(options)
+    if options.planted_dll:
+        os.environ["WINEDLLOVERRIDES"] = ",".join(PLANTED_DLLS + LOADED_BY_WINE) + "=n,b"
     failed = []
     for road in ROADS:
         if options.k and options.k not in road.__name__:
