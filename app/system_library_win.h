@@ -11,7 +11,7 @@ namespace vaq {
 void RestrictDllSearchToSystem();
 
 // Loads a library by its full path in the system directory; its own dependencies are looked
-// for beside it. Null when it is missing there.
+// for there too. Null when it is missing there.
 HMODULE LoadSystemLibrary(const wchar_t* fileName);
 
 }  // namespace vaq

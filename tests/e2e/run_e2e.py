@@ -35,16 +35,21 @@ MARKER = "[已隐藏凭证]"
 
 # Libraries that are not KnownDLLs: the program's own (winhttp, crypt32, shcore) and those the
 # system loads on its behalf for windows, TLS, certificates, names and processes.
-PLANTED_DLLS = ["winhttp", "crypt32", "shcore", "msasn1", "wintrust", "bcrypt", "ncrypt", "secur32",
-                "sspicli", "schannel", "cryptbase", "cryptsp", "rsaenh", "dnsapi", "iphlpapi",
-                "winnsi", "dhcpcsvc", "mswsock", "uxtheme", "dwmapi", "comctl32", "propsys",
-                "profapi", "userenv", "winmm", "netapi32", "dbghelp", "windowscodecs", "msimg32",
-                "apphelp", "textinputframework", "coremessaging", "wtsapi32", "powrprof"]
+PLANTED_DLLS = ["winhttp", "crypt32", "shcore", "msasn1", "wintrust", "bcrypt", "ncrypt", "sspicli",
+                "schannel", "cryptbase", "cryptsp", "rsaenh", "dnsapi", "iphlpapi", "winnsi",
+                "dhcpcsvc", "mswsock", "uxtheme", "dwmapi", "comctl32", "propsys", "profapi",
+                "userenv", "winmm", "netapi32", "dbghelp", "windowscodecs", "msimg32", "apphelp",
+                "textinputframework", "coremessaging", "wtsapi32", "powrprof"]
 # Wine's own builtin DLLs load these at process start, before any code of the program runs:
 # version by Wine's user32 (Windows' user32 does not import it), the others are KnownDLLs on
 # Windows, never looked for beside the exe there. They are planted too and must appear, which
 # shows that the markers work in this very run.
 LOADED_BY_WINE = ["version", "imm32", "rpcrt4", "shlwapi"]
+# Not planted: secur32. Wine's builtin winhttp delay-loads it for TLS, and Wine 8 resolves the
+# delay-loaded imports of its builtins along the full search path, ignoring
+# SetDefaultDllDirectories (Windows uses the process's default DLL directories there); a marker
+# in its place would only break TLS.
+ALL_PLANTED = PLANTED_DLLS + LOADED_BY_WINE
 
 
 def wine(*args):
@@ -106,7 +111,7 @@ class Road:
             self.markers = os.path.join(SCRATCH, name + "-markers")
             os.makedirs(self.markers, exist_ok=True)
             os.environ["VAQ_DLL_MARKERS"] = "Z:" + self.markers.replace("/", "\\")
-            beside = {f"{dll}.dll": options.planted_dll for dll in PLANTED_DLLS + LOADED_BY_WINE}
+            beside = {f"{dll}.dll": options.planted_dll for dll in ALL_PLANTED}
         self.installer = Installer(options.exe, os.path.join(SCRATCH, name), file_name, SCRATCH, beside)
         self.installer.wait_window()
         time.sleep(1.0)  # the first frame
@@ -320,7 +325,7 @@ def main():
     options = parser.parse_args()
     prepare(options)
     if options.planted_dll:
-        os.environ["WINEDLLOVERRIDES"] = ",".join(PLANTED_DLLS + LOADED_BY_WINE) + "=n,b"
+        os.environ["WINEDLLOVERRIDES"] = ",".join(ALL_PLANTED) + "=n,b"
     failed = []
     for road in ROADS:
         if options.k and options.k not in road.__name__:
