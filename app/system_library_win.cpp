@@ -9,9 +9,6 @@
 namespace vaq {
 namespace {
 
-// Set once at start-up, before any other thread exists.
-bool g_defaultDirectoriesRestricted = false;
-
 // The libraries that are not KnownDLLs (winhttp, crypt32) are bound on first use, after
 // start-up has restricted the search; this hook names them by full system path besides.
 FARPROC WINAPI LoadDelayedFromSystem(unsigned notification, PDelayLoadInfo info) {
@@ -29,9 +26,8 @@ void RestrictDllSearchToSystem() {
   const auto setDefaultDllDirectories = kernel32 == nullptr ? nullptr
       : reinterpret_cast<SetDefaultDllDirectoriesFunction>(
             reinterpret_cast<void*>(GetProcAddress(kernel32, "SetDefaultDllDirectories")));
-  g_defaultDirectoriesRestricted =
-      setDefaultDllDirectories != nullptr && setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (!g_defaultDirectoriesRestricted) SetDllDirectoryW(L"");
+  if (setDefaultDllDirectories != nullptr && setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+  SetDllDirectoryW(L"");
 }
 
 HMODULE LoadSystemLibrary(const wchar_t* fileName) {
@@ -39,9 +35,8 @@ HMODULE LoadSystemLibrary(const wchar_t* fileName) {
   const UINT length = GetSystemDirectoryW(directory, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return nullptr;
   const std::wstring path = std::wstring(directory, length) + L'\\' + fileName;
-  // Its dependencies: from the system directory alone once the default search is restricted;
-  // otherwise from the library's own folder first, in place of the application's.
-  return LoadLibraryExW(path.c_str(), nullptr, g_defaultDirectoriesRestricted ? 0 : LOAD_WITH_ALTERED_SEARCH_PATH);
+  // Its dependencies are looked for in its own folder first, in place of the application's.
+  return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 }  // namespace vaq

@@ -40,16 +40,13 @@ PLANTED_DLLS = ["winhttp", "crypt32", "shcore", "msasn1", "wintrust", "bcrypt", 
                 "dhcpcsvc", "mswsock", "uxtheme", "dwmapi", "comctl32", "propsys", "profapi",
                 "userenv", "winmm", "netapi32", "dbghelp", "windowscodecs", "msimg32", "apphelp",
                 "textinputframework", "coremessaging", "wtsapi32", "powrprof"]
-# Wine's own builtin DLLs load these at process start, before any code of the program runs:
-# version by Wine's user32 (Windows' user32 does not import it), the others are KnownDLLs on
-# Windows, never looked for beside the exe there. They are planted too and must appear, which
-# shows that the markers work in this very run.
-LOADED_BY_WINE = ["version", "imm32", "rpcrt4", "shlwapi"]
-# Not planted: secur32. Wine's builtin winhttp delay-loads it for TLS, and Wine 8 resolves the
-# delay-loaded imports of its builtins along the full search path, ignoring
-# SetDefaultDllDirectories (Windows uses the process's default DLL directories there); a marker
-# in its place would only break TLS.
-ALL_PLANTED = PLANTED_DLLS + LOADED_BY_WINE
+# Not planted, because Wine's own builtin DLLs load them by bare name whatever the program does,
+# and a marker without their functions would break the run: imm32, rpcrt4 and shlwapi (loaded at
+# process start; KnownDLLs on Windows, never looked for beside the exe there); version (imported
+# by Wine's user32, not by Windows' one; it serves as the control below); secur32 (Wine's winhttp
+# delay-loads it for TLS, and Wine 8 resolves the delay-loaded imports of its builtins along the
+# full search path, ignoring SetDefaultDllDirectories, where Windows uses the default directories).
+CONTROL_DLL = "version"
 
 
 def wine(*args):
@@ -101,7 +98,7 @@ def work_directories():
 # --- one run --------------------------------------------------------------------------------
 
 class Road:
-    def __init__(self, options, name, file_name="VAQ-Setup.exe"):
+    def __init__(self, options, name, file_name="VAQ-Setup.exe", planted=PLANTED_DLLS):
         self.options = options
         self.name = name
         self.shots = 0
@@ -111,7 +108,7 @@ class Road:
             self.markers = os.path.join(SCRATCH, name + "-markers")
             os.makedirs(self.markers, exist_ok=True)
             os.environ["VAQ_DLL_MARKERS"] = "Z:" + self.markers.replace("/", "\\")
-            beside = {f"{dll}.dll": options.planted_dll for dll in ALL_PLANTED}
+            beside = {f"{dll}.dll": options.planted_dll for dll in planted}
         self.installer = Installer(options.exe, os.path.join(SCRATCH, name), file_name, SCRATCH, beside)
         self.installer.wait_window()
         time.sleep(1.0)  # the first frame
@@ -140,9 +137,12 @@ class Road:
     def close(self):
         self.installer.kill()
         if self.options.planted_dll:
-            loaded = {name.lower()[:-len(".dll")] for name in os.listdir(self.markers)}
-            expect(not loaded & set(PLANTED_DLLS), f"{self.name}: loaded from its folder: {sorted(loaded & set(PLANTED_DLLS))}")
-            expect(set(LOADED_BY_WINE) <= loaded, f"{self.name}: markers missing for {sorted(set(LOADED_BY_WINE) - loaded)}")
+            hijacked = self.loaded() & set(PLANTED_DLLS)
+            expect(not hijacked, f"{self.name}: loaded from its folder: {sorted(hijacked)}")
+
+    def loaded(self):
+        """The planted DLLs that left a marker."""
+        return {name.lower()[:-len(".dll")] for name in os.listdir(self.markers)}
 
 
 def expect(condition, message):
@@ -301,8 +301,22 @@ def test_high_dpi(options):
         reg_add(r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", 96)
 
 
+def test_planted_dll_control(options):
+    """With --planted-dll only: Wine's user32 loads version.dll from the exe's folder at start,
+    so its marker appears; this shows that planted DLLs are looked for there in this very run."""
+    if not options.planted_dll:
+        return
+    road = Road(options, "planted-control", planted=[CONTROL_DLL])
+    try:
+        road.installer.key("Escape")
+        expect(road.exit_code(10) == 1, "exit code")
+    finally:
+        road.close()
+    expect(CONTROL_DLL in road.loaded(), "the control marker did not appear")
+
+
 ROADS = [test_code_road, test_file_name_roads, test_refused_code, test_failed_script, test_paste,
-         test_tab_order, test_high_dpi]
+         test_tab_order, test_high_dpi, test_planted_dll_control]
 
 
 def prepare(options):
@@ -325,7 +339,7 @@ def main():
     options = parser.parse_args()
     prepare(options)
     if options.planted_dll:
-        os.environ["WINEDLLOVERRIDES"] = ",".join(ALL_PLANTED) + "=n,b"
+        os.environ["WINEDLLOVERRIDES"] = ",".join(PLANTED_DLLS + [CONTROL_DLL]) + "=n,b"
     failed = []
     for road in ROADS:
         if options.k and options.k not in road.__name__:
