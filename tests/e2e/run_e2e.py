@@ -33,19 +33,22 @@ PAGE_SIZE = (496, 328)
 FAILURE_SIZE = (576, 476)
 MARKER = "[已隐藏凭证]"
 
-# Libraries that are not KnownDLLs: the program's own (winhttp, crypt32, shcore) and those the
-# system loads on its behalf for windows, TLS, certificates, names and processes.
-PLANTED_DLLS = ["winhttp", "crypt32", "shcore", "msasn1", "wintrust", "bcrypt", "ncrypt", "sspicli",
+# Libraries that are not KnownDLLs: the program's own (winhttp, crypt32) and those the system
+# loads on its behalf for windows, TLS, certificates, names and processes.
+PLANTED_DLLS = ["winhttp", "crypt32", "msasn1", "wintrust", "bcrypt", "ncrypt", "sspicli",
                 "schannel", "cryptbase", "cryptsp", "rsaenh", "dnsapi", "iphlpapi", "winnsi",
                 "dhcpcsvc", "mswsock", "uxtheme", "dwmapi", "comctl32", "propsys", "profapi",
-                "userenv", "winmm", "netapi32", "dbghelp", "windowscodecs", "msimg32", "apphelp",
+                "userenv", "winmm", "netapi32", "dbghelp", "windowscodecs", "apphelp",
                 "textinputframework", "coremessaging", "wtsapi32", "powrprof"]
 # Not planted, because Wine's own builtin DLLs load them by bare name whatever the program does,
 # and a marker without their functions would break the run: imm32, rpcrt4 and shlwapi (loaded at
-# process start; KnownDLLs on Windows, never looked for beside the exe there); version (imported
-# by Wine's user32, not by Windows' one; it serves as the control below); secur32 (Wine's winhttp
-# delay-loads it for TLS, and Wine 8 resolves the delay-loaded imports of its builtins along the
-# full search path, ignoring SetDefaultDllDirectories, where Windows uses the default directories).
+# process start; KnownDLLs on Windows, never looked for beside the exe there); shcore (imported
+# by Wine's shlwapi at process start; a KnownDLL on Windows 10, absent on 7; the program's own
+# load of it by full path is tested in system_library_tests); version (imported
+# by Wine's user32, not by Windows' one; it serves as the control below); secur32 and msimg32
+# (Wine's winhttp delay-loads the first for TLS, its theming the second for scroll bars, and
+# Wine 8 resolves the delay-loaded imports of its builtins along the full search path, ignoring
+# SetDefaultDllDirectories, where Windows uses the default directories).
 CONTROL_DLL = "version"
 
 
