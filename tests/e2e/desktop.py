@@ -27,7 +27,8 @@ class Installer:
     def wait_window(self, timeout=30):
         deadline = time.time() + timeout
         while time.time() < deadline:
-            found = subprocess.run(["xdotool", "search", "--name", WINDOW_TITLE],
+            # Visible only: Wine may replace the unmapped X window of a layered window before showing it.
+            found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", WINDOW_TITLE],
                                    capture_output=True, text=True).stdout.split()
             if found:
                 self.window = found[0]
