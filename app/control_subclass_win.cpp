@@ -151,11 +151,15 @@ void PasteDigits(HWND box, int index) {
 char16_t BoxDigitSlots::FirstCharacter(int index) {
   wchar_t first[2] = {};
   GetWindowTextW(Box(index), first, 2);
-  return static_cast<char16_t>(first[0]);
+  const char16_t character = static_cast<char16_t>(first[0]);
+  SecureWipe(first, sizeof(first));
+  return character;
 }
 
 void BoxDigitSlots::SetText(int index, std::u16string_view text) {
-  SetWindowTextW(Box(index), AsWide(std::u16string(text)));
+  std::u16string terminated(text);
+  SetWindowTextW(Box(index), AsWide(terminated));
+  SecureWipe(terminated.data(), terminated.size() * sizeof(char16_t));
 }
 
 void BoxDigitSlots::Focus(int index) { SetFocus(Box(index)); }

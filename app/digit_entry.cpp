@@ -36,12 +36,14 @@ void PlaceDigits(SetupContext& context, DigitSlots& slots, int index, std::u16st
 }
 
 std::string ReadCode(DigitSlots& slots) {
+  // One named result on every path, so that it is built in the caller's object, not copied.
   std::string code;
   for (int i = 0; i < kDigitCount; ++i) {
     const char16_t c = slots.FirstCharacter(i);
     if (!IsDecimalDigit(c)) {
       SecureWipe(code);
-      return {};
+      code.clear();
+      break;
     }
     code.push_back(static_cast<char>(c));
   }
@@ -49,9 +51,14 @@ std::string ReadCode(DigitSlots& slots) {
 }
 
 std::u16string FilterPastedText(const char16_t* units, size_t unitCount) {
+  // Room for every kept unit from the start: growing would free copies of the digits unwiped.
   std::u16string text;
+  text.reserve(kPasteUnitBound);
   for (size_t i = 0;; ++i) {
-    if (i == kPasteUnitBound || i == unitCount) return {};
+    if (i == kPasteUnitBound || i == unitCount) {
+      SecureWipe(text.data(), text.size() * sizeof(char16_t));
+      return {};
+    }
     if (units[i] == 0) return text;
     if (!IsDroppedFromPaste(units[i])) text.push_back(units[i]);
   }

@@ -34,7 +34,8 @@ std::string ReadCode(DigitSlots& slots);
 
 // The clipboard's wide text as it is offered to PlaceDigits: units up to the first NUL with
 // tab, line feed, carriage return and space dropped; empty when no NUL comes within the first
-// kPasteUnitBound positions or within the unitCount units of the block.
+// kPasteUnitBound positions or within the unitCount units of the block. The caller wipes the
+// result once it has served; nothing else of it is left in memory.
 constexpr size_t kPasteUnitBound = 32;
 std::u16string FilterPastedText(const char16_t* units, size_t unitCount);
 

@@ -11,6 +11,7 @@
 #include "app/file_name_grant.h"
 #include "app/setup_context.h"
 #include "app/setup_window_win.h"
+#include "app/system_library_win.h"
 #include "app/wide_win.h"
 #include "ui/frame_win.h"
 #include "ui/layout_win.h"
@@ -49,7 +50,7 @@ void MakeDpiAware() {
       (setContext(reinterpret_cast<HANDLE>(-4)) || setContext(reinterpret_cast<HANDLE>(-3)))) {
     return;
   }
-  const HMODULE shcore = LoadLibraryW(L"shcore.dll");
+  const HMODULE shcore = LoadSystemLibrary(L"shcore.dll");
   if (shcore != nullptr) {
     const auto setAwareness =
         reinterpret_cast<SetAwarenessFn>(reinterpret_cast<void*>(GetProcAddress(shcore, "SetProcessDpiAwareness")));
@@ -186,6 +187,7 @@ void ReleaseUiResources() {
 }
 
 int SetupMain(HINSTANCE instance) {
+  RestrictDllSearchToSystem();
   MakeDpiAware();
 
   if (const std::optional<std::u16string> path = ReadOwnPath()) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the PE properties of the shipped exe: 32-bit GUI program for Windows 7 and later,
-# relocatable, DEP-compatible, importing system DLLs only.
+# relocatable, DEP-compatible, importing system DLLs only, and at load time only KnownDLLs (a DLL
+# that is not one would be looked for beside the exe first, before start-up can prevent it).
 set -euo pipefail
 exe=$1
 dump=$(i686-w64-mingw32-objdump -p "$exe")
@@ -16,6 +17,13 @@ imports=$(grep -E '^\s+DLL Name:' <<<"$dump" | awk '{print tolower($3)}')
 for dll in $imports; do
   case $dll in
     libstdc++*|libgcc*|libwinpthread*|msvcr1*|vcruntime*|ucrtbase*) fail "imports the runtime DLL $dll" ;;
+  esac
+done
+# KnownDLLs on every Windows from 7 on; the others (winhttp, crypt32, ...) must be delay-loaded.
+for dll in $imports; do
+  case $dll in
+    kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|msvcrt.dll|ole32.dll|shell32.dll) ;;
+    *) fail "imports $dll at load time, which is not a KnownDLL" ;;
   esac
 done
 echo "PE32 GUI 6.1, DYNAMIC_BASE, NX_COMPAT, no time stamp; imports: $(echo $imports)"

@@ -1,11 +1,10 @@
 #include "ui/layout_win.h"
 
-#include <algorithm>
-#include <iterator>
 #include <utility>
 
 #include "app/handles_win.h"
 #include "app/setup_context.h"
+#include "app/system_library_win.h"
 #include "app/wide_win.h"
 #include "ui/layout.h"
 
@@ -32,15 +31,8 @@ using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
 constexpr int kMdtEffectiveDpi = 0;
 
 GetDpiForMonitorFunction LookUpGetDpiForMonitor() {
-  // By full path: where the system has no shcore.dll (Windows 7) a bare name would be searched
-  // for in the installer's own folder, typically Downloads, and run elevated. The library stays
-  // loaded for the life of the process.
-  wchar_t path[MAX_PATH];
-  const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-  constexpr wchar_t kName[] = L"\\shcore.dll";
-  if (length == 0 || length + std::size(kName) > MAX_PATH) return nullptr;
-  std::copy(std::begin(kName), std::end(kName), path + length);
-  const HMODULE shcore = LoadLibraryW(path);
+  // Windows 7 has no shcore.dll; the library stays loaded for the life of the process.
+  const HMODULE shcore = LoadSystemLibrary(L"shcore.dll");
   if (shcore == nullptr) return nullptr;
   return reinterpret_cast<GetDpiForMonitorFunction>(
       reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));

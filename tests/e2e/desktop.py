@@ -9,12 +9,15 @@ WINDOW_TITLE = "VAQ 在线安装程序"
 
 
 class Installer:
-    """One run of the exe, copied into a scratch folder under the name it is started with."""
+    """One run of the exe, copied into a scratch folder under the name it is started with,
+    with the files of beside ({name: source}) next to it."""
 
-    def __init__(self, exe, folder, name, log_dir):
+    def __init__(self, exe, folder, name, log_dir, beside=None):
         os.makedirs(folder, exist_ok=True)
         self.path = os.path.join(folder, name)
         shutil.copyfile(exe, self.path)
+        for file_name, source in (beside or {}).items():
+            shutil.copyfile(source, os.path.join(folder, file_name))
         self.log = open(os.path.join(log_dir, name + ".log"), "wb")
         # Output goes to a file: Wine's helpers inherit it and would hold a pipe open.
         self.process = subprocess.Popen(["wine", self.path], cwd=folder, stdout=self.log,

@@ -3,10 +3,12 @@
 installation service and the PowerShell stand-in, driven with the keyboard and mouse.
 
     run_e2e.py --exe VAQ-Setup.exe --standin powershell_standin.exe --trust-ca trust_ca.exe
-               --artifacts DIR [-k name]
+               --artifacts DIR [-k name] [--planted-dll marker.dll]
 
 Runs inside scripts/wine-session.sh and scripts/with-dev-service.sh. Each road saves a
-screenshot of every page it passes in DIR.
+screenshot of every page it passes in DIR. With --planted-dll every road also runs with that
+DLL copied beside the exe under the names of system libraries, which Wine is told to look for
+there first (as Windows does for a DLL that is not a KnownDLL); no road may load one.
 """
 import argparse
 import glob
@@ -30,6 +32,24 @@ ENTER_CODE_SIZE = (496, 364)
 PAGE_SIZE = (496, 328)
 FAILURE_SIZE = (576, 476)
 MARKER = "[已隐藏凭证]"
+
+# Libraries that are not KnownDLLs: the program's own (winhttp, crypt32) and those the system
+# loads on its behalf for windows, TLS, certificates, names and processes.
+PLANTED_DLLS = ["winhttp", "crypt32", "msasn1", "wintrust", "bcrypt", "ncrypt", "sspicli",
+                "schannel", "cryptbase", "cryptsp", "rsaenh", "dnsapi", "iphlpapi", "winnsi",
+                "dhcpcsvc", "mswsock", "uxtheme", "dwmapi", "comctl32", "propsys", "profapi",
+                "userenv", "winmm", "netapi32", "dbghelp", "windowscodecs", "apphelp",
+                "textinputframework", "coremessaging", "wtsapi32", "powrprof"]
+# Not planted, because Wine's own builtin DLLs load them by bare name whatever the program does,
+# and a marker without their functions would break the run: imm32, rpcrt4 and shlwapi (loaded at
+# process start; KnownDLLs on Windows, never looked for beside the exe there); shcore (imported
+# by Wine's shlwapi at process start; a KnownDLL on Windows 10, absent on 7; the program's own
+# load of it by full path is tested in system_library_tests); version (imported
+# by Wine's user32, not by Windows' one; it serves as the control below); secur32 and msimg32
+# (Wine's winhttp delay-loads the first for TLS, its theming the second for scroll bars, and
+# Wine 8 resolves the delay-loaded imports of its builtins along the full search path, ignoring
+# SetDefaultDllDirectories, where Windows uses the default directories).
+CONTROL_DLL = "version"
 
 
 def wine(*args):
@@ -81,12 +101,18 @@ def work_directories():
 # --- one run --------------------------------------------------------------------------------
 
 class Road:
-    def __init__(self, options, name, file_name="VAQ-Setup.exe"):
+    def __init__(self, options, name, file_name="VAQ-Setup.exe", planted=PLANTED_DLLS):
         self.options = options
         self.name = name
         self.shots = 0
         reset_service()
-        self.installer = Installer(options.exe, os.path.join(SCRATCH, name), file_name, SCRATCH)
+        beside = {}
+        if options.planted_dll:
+            self.markers = os.path.join(SCRATCH, name + "-markers")
+            os.makedirs(self.markers, exist_ok=True)
+            os.environ["VAQ_DLL_MARKERS"] = "Z:" + self.markers.replace("/", "\\")
+            beside = {f"{dll}.dll": options.planted_dll for dll in planted}
+        self.installer = Installer(options.exe, os.path.join(SCRATCH, name), file_name, SCRATCH, beside)
         try:
             self.installer.wait_window()
         except BaseException:
@@ -120,6 +146,13 @@ class Road:
 
     def __exit__(self, *exc):
         self.installer.kill()
+        if self.options.planted_dll:
+            hijacked = self.loaded() & set(PLANTED_DLLS)
+            expect(not hijacked, f"{self.name}: loaded from its folder: {sorted(hijacked)}")
+
+    def loaded(self):
+        """The planted DLLs that left a marker."""
+        return {name.lower()[:-len(".dll")] for name in os.listdir(self.markers)}
 
 
 def expect(condition, message):
@@ -257,8 +290,19 @@ def test_high_dpi(options):
         reg_add(r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", 96)
 
 
+def test_planted_dll_control(options):
+    """With --planted-dll only: Wine's user32 loads version.dll from the exe's folder at start,
+    so its marker appears; this shows that planted DLLs are looked for there in this very run."""
+    if not options.planted_dll:
+        return
+    with Road(options, "planted-control", planted=[CONTROL_DLL]) as road:
+        road.installer.key("Escape")
+        expect(road.exit_code(10) == 1, "exit code")
+    expect(CONTROL_DLL in road.loaded(), "the control marker did not appear")
+
+
 ROADS = [test_code_road, test_file_name_roads, test_refused_code, test_failed_script, test_paste,
-         test_tab_order, test_high_dpi]
+         test_tab_order, test_high_dpi, test_planted_dll_control]
 
 
 def prepare(options):
@@ -277,8 +321,11 @@ def main():
     parser.add_argument("--trust-ca", required=True)
     parser.add_argument("--artifacts", required=True)
     parser.add_argument("-k", help="run only the roads whose name contains this")
+    parser.add_argument("--planted-dll", help="a marker DLL to plant beside the exe")
     options = parser.parse_args()
     prepare(options)
+    if options.planted_dll:
+        os.environ["WINEDLLOVERRIDES"] = ",".join(PLANTED_DLLS + [CONTROL_DLL]) + "=n,b"
     failed = []
     for road in ROADS:
         if options.k and options.k not in road.__name__:
