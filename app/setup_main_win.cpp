@@ -90,9 +90,9 @@ RECT WorkAreaUnderCursor(HMONITOR& monitor) {
   return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
-HWND CreateControl(HWND window, HINSTANCE instance, const ControlSpec& spec) {
-  return CreateWindowExW(0, spec.className, spec.text, spec.style, 0, 0, 1, 1, window,
-                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+HWND CreateControl(HWND window, HINSTANCE instance, const ControlSpec& control) {
+  return CreateWindowExW(0, control.className, control.text, control.style, 0, 0, 1, 1, window,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
 }
 
 // Creates the children in their tab order and subclasses every one of them.

@@ -35,7 +35,12 @@ void ExchangeCodeForGrant(SetupContext& context, AuthorizeRequest& request,
   try {
     Exchange(context, request, serviceRequest);
   } catch (...) {
-    request.failureText = u"无法读取安装授权，请联系管理员。";
+    // Even the text may not fit in memory; the body must still be wiped and the window told.
+    try {
+      request.failureText = u"无法读取安装授权，请联系管理员。";
+    } catch (...) {
+      request.failureText.clear();
+    }
   }
   SecureWipe(request.body);
 }

@@ -21,8 +21,8 @@ struct FontSet {
 // Held beside g_setup for the whole run.
 FontSet g_fonts;
 
-UniqueFont MakeFont(const FontSpec& spec, int dpi) {
-  return UniqueFont(CreateFontW(-ScaleDpi(spec.size, dpi), 0, 0, 0, spec.weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+UniqueFont MakeFont(const FontSpec& font, int dpi) {
+  return UniqueFont(CreateFontW(-ScaleDpi(font.size, dpi), 0, 0, 0, font.weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, 0, AsWide(kFontFace)));
 }
 
