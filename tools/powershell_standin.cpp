@@ -20,7 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "tools/hex_text.h"
+
 namespace {
+
+using vaq::tools::Hex;
 
 constexpr DWORD kScriptRecordLimit = 4096;
 constexpr DWORD kScriptReadLimit = 2 * 1024 * 1024;
@@ -35,16 +39,6 @@ std::string Utf8(const std::wstring& text) {
 }
 
 std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
-
-std::string Hex(const std::string& bytes) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out.push_back(digits[c >> 4]);
-    out.push_back(digits[c & 15]);
-  }
-  return out;
-}
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';

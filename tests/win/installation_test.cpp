@@ -18,9 +18,12 @@
 #include "install/failure_text.h"
 #include "install/install_platform_win.h"
 #include "install/installation_worker.h"
+#include "tools/hex_text.h"
 
 namespace vaq {
 namespace {
+
+using vaq::tools::Hex;
 
 const std::u16string kGrant = u"0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
 const std::string kHeadLine =
@@ -84,16 +87,6 @@ std::string ReadBytes(const std::u16string& path) {
   CloseHandle(file);
   bytes.resize(read);
   return bytes;
-}
-
-std::string Hex(const std::string& bytes) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out.push_back(digits[c >> 4]);
-    out.push_back(digits[c & 15]);
-  }
-  return out;
 }
 
 std::string Directive(const std::string& key, const std::string& value) {
