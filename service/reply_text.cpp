@@ -86,9 +86,11 @@ bool ScanJsonString(std::u16string_view text, size_t& position, std::u16string& 
 }
 
 std::u16string ServiceReplyText(uint32_t status, std::u16string_view bodyText) {
-  std::u16string message = LeadingErrorMember(bodyText);
+  // A message of control characters only would redact to nothing and leave the user with a
+  // bare status: the fixed text stands in for it as for an empty one.
+  std::u16string message = RedactCredentials(LeadingErrorMember(bodyText));
   if (message.empty()) message = FixedReplyText(status);
-  return RedactCredentials(message) + u"（HTTP " + DecimalText(status) + u"）";
+  return message + u"（HTTP " + DecimalText(status) + u"）";
 }
 
 }  // namespace vaq

@@ -66,6 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"null value", 403, u"{\"error\":null}", k403 + u"（HTTP 403）"},
         ReplyCase{"object value", 403, u"{\"error\":{\"m\":\"x\"}}", k403 + u"（HTTP 403）"},
         ReplyCase{"empty value", 403, u"{\"error\":\"\"}", k403 + u"（HTTP 403）"},
+        ReplyCase{"value of control characters only", 403, u"{\"error\":\"\\r\\u0007\"}", k403 + u"（HTTP 403）"},
         ReplyCase{"no closing quote", 403, u"{\"error\":\"abc", k403 + u"（HTTP 403）"},
         ReplyCase{"backslash last", 403, u"{\"error\":\"abc\\", k403 + u"（HTTP 403）"},
         ReplyCase{"short unicode escape", 403, u"{\"error\":\"\\u12\"}", k403 + u"（HTTP 403）"},
