@@ -4,7 +4,8 @@
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::u16string path = vaq::fuzz::WideFromBytes(data, size);
+  const vaq::fuzz::ExactWide input(data, size);
+  const std::u16string_view path = input.view();
   const std::u16string grant = vaq::ParseInstallerFileName(path);
   if (grant.empty()) return 0;
   FUZZ_CHECK(grant.size() == 64);

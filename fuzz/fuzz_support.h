@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <string_view>
 
 #define FUZZ_CHECK(condition)                                                  \
   do {                                                                         \
@@ -17,14 +19,25 @@
 
 namespace vaq::fuzz {
 
-// Pairs of bytes as UTF-16 code units (little-endian); an odd last byte is dropped.
-inline std::u16string WideFromBytes(const uint8_t* data, size_t size) {
-  std::u16string text;
-  text.reserve(size / 2);
-  for (size_t i = 0; i + 1 < size; i += 2) {
-    text.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
+// The fuzzer's bytes as UTF-16 code units (little-endian; an odd last byte is dropped), held in
+// a heap block of exactly that many units: no closing NUL or spare capacity may hide a read past
+// the end from ASan. Byte input needs no copy: libFuzzer's own buffer is already exact.
+class ExactWide {
+ public:
+  ExactWide(const uint8_t* data, size_t size) : size_(size / 2), units_(new char16_t[size / 2]) {
+    for (size_t i = 0; i < size_; ++i) {
+      units_[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+    }
   }
-  return text;
+  std::u16string_view view() const { return {units_.get(), size_}; }
+
+ private:
+  size_t size_;
+  std::unique_ptr<char16_t[]> units_;
+};
+
+inline std::string_view ExactBytes(const uint8_t* data, size_t size) {
+  return {reinterpret_cast<const char*>(data), size};
 }
 
 inline bool IsHex(char16_t c) {
@@ -32,7 +45,7 @@ inline bool IsHex(char16_t c) {
 }
 
 // True when text holds 32 or more hex digits in a row.
-inline bool HasCredentialRun(const std::u16string& text) {
+inline bool HasCredentialRun(std::u16string_view text) {
   size_t run = 0;
   for (char16_t c : text) {
     run = IsHex(c) ? run + 1 : 0;

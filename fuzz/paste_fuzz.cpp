@@ -14,10 +14,10 @@ namespace {
 bool IsDropped(char16_t c) { return c == u'\t' || c == u'\n' || c == u'\r' || c == u' '; }
 
 // The units before the first NUL without the dropped ones, or empty without a NUL in reach.
-std::u16string ReferenceFilter(const std::u16string& block) {
+std::u16string ReferenceFilter(std::u16string_view block) {
   const size_t reach = std::min(block.size(), vaq::kPasteUnitBound);
   const size_t nul = block.find(u'\0');
-  if (nul == std::u16string::npos || nul >= reach) return {};
+  if (nul == std::u16string_view::npos || nul >= reach) return {};
   std::u16string kept;
   for (size_t i = 0; i < nul; ++i) {
     if (!IsDropped(block[i])) kept.push_back(block[i]);
@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
   const int box = data[0] % vaq::kDigitCount;
   const uint8_t filled = data[1];
-  const std::u16string block = vaq::fuzz::WideFromBytes(data + 2, size - 2);
+  const vaq::fuzz::ExactWide input(data + 2, size - 2);
+  const std::u16string_view block = input.view();
 
   const std::u16string text = vaq::FilterPastedText(block.data(), block.size());
   FUZZ_CHECK(text.size() < vaq::kPasteUnitBound);

@@ -4,8 +4,8 @@
 #include "install/failure_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::u16string input = vaq::fuzz::WideFromBytes(data, size);
-  const std::u16string out = vaq::RedactCredentials(input);
+  const vaq::fuzz::ExactWide input(data, size);
+  const std::u16string out = vaq::RedactCredentials(input.view());
   FUZZ_CHECK(out.size() <= 1006);
   FUZZ_CHECK(!vaq::fuzz::HasCredentialRun(out));
   for (char16_t c : out) FUZZ_CHECK(c >= 0x20 || c == u'\t' || c == u'\n');

@@ -6,7 +6,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;
   const uint32_t status = data[0] | (data[1] << 8) | (data[2] << 16) | (uint32_t{data[3]} << 24);
-  const std::u16string body = vaq::fuzz::WideFromBytes(data + 4, size - 4);
+  const vaq::fuzz::ExactWide input(data + 4, size - 4);
+  const std::u16string_view body = input.view();
 
   const std::u16string text = vaq::ServiceReplyText(status, body);
   std::u16string suffix = u"（HTTP ";

@@ -1,6 +1,7 @@
 // Utf8ToWide is all or nothing and agrees with a reference decoder written from the table of
 // well-formed byte sequences, independently of the product's.
 #include <string>
+#include <string_view>
 
 #include "fuzz/fuzz_support.h"
 #include "install/failure_text.h"
@@ -12,7 +13,7 @@ struct Range {
 };
 
 // Well-formed UTF-8: for each lead byte range, the allowed range of each following byte.
-bool ReferenceDecode(const std::string& bytes, std::u16string& out) {
+bool ReferenceDecode(std::string_view bytes, std::u16string& out) {
   out.clear();
   size_t i = 0;
   while (i < bytes.size()) {
@@ -49,7 +50,7 @@ bool ReferenceDecode(const std::string& bytes, std::u16string& out) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  const std::string_view bytes = vaq::fuzz::ExactBytes(data, size);
   std::u16string expected;
   const bool valid = ReferenceDecode(bytes, expected);
   const std::u16string got = vaq::Utf8ToWide(bytes);

@@ -60,12 +60,14 @@ struct Utf8Case {
   const char* what;
   std::string bytes;
   std::u16string expected;
+  size_t viewed = std::string::npos;  // how many of the bytes the decoder is shown
 };
 
 class Utf8 : public testing::TestWithParam<Utf8Case> {};
 
 TEST_P(Utf8, DecodesAllOrNothing) {
-  EXPECT_EQ(Utf8ToWide(GetParam().bytes), GetParam().expected) << GetParam().what;
+  const std::string_view viewed = std::string_view(GetParam().bytes).substr(0, GetParam().viewed);
+  EXPECT_EQ(Utf8ToWide(viewed), GetParam().expected) << GetParam().what;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -80,6 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
         Utf8Case{"largest code point", "\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
         Utf8Case{"UTF-16 text", "\xFF\xFE" "a\0", u""},
         Utf8Case{"cut at the end", "ok\xE5\xAE", u""},
+        Utf8Case{"a view that stops inside a character", "ok\xE5\xAE\x89", u"", 4},
         Utf8Case{"lone continuation", "a\x80" "b", u""},
         Utf8Case{"overlong slash", "\xC0\xAF", u""},
         Utf8Case{"overlong three-byte", "\xE0\x80\xAF", u""},
