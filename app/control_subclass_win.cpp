@@ -133,7 +133,7 @@ LRESULT CALLBACK ControlSubclassProc(HWND control, UINT message, WPARAM wParam, 
 }
 
 void PasteDigits(HWND box, int index) {
-  std::u16string text;
+  SecretText text;
   {
     ClipboardSession clipboard(box);
     if (!clipboard) return;
@@ -144,8 +144,7 @@ void PasteDigits(HWND box, int index) {
     }
   }
   BoxDigitSlots slots(GetParent(box));
-  PlaceDigits(g_setup, slots, index, text);
-  SecureWipe(text.data(), text.size() * sizeof(char16_t));
+  PlaceDigits(g_setup, slots, index, text.view());
 }
 
 char16_t BoxDigitSlots::FirstCharacter(int index) {
@@ -157,9 +156,8 @@ char16_t BoxDigitSlots::FirstCharacter(int index) {
 }
 
 void BoxDigitSlots::SetText(int index, std::u16string_view text) {
-  std::u16string terminated(text);
-  SetWindowTextW(Box(index), AsWide(terminated));
-  SecureWipe(terminated.data(), terminated.size() * sizeof(char16_t));
+  const SecretText terminated(text);
+  SetWindowTextW(Box(index), AsWide(terminated.data()));
 }
 
 void BoxDigitSlots::Focus(int index) { SetFocus(Box(index)); }

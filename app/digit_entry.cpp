@@ -27,21 +27,16 @@ void PlaceDigits(SetupContext& context, DigitSlots& slots, int index, std::u16st
   for (char16_t c : text) slots.SetText(slot++, std::u16string_view(&c, 1));
   if (slot < kDigitCount) slots.Focus(slot);
 
-  std::string code = ReadCode(slots);
-  if (!code.empty()) {
-    SecureWipe(code);
-    slots.PostSubmit();
-  }
+  if (!ReadCode(slots).empty()) slots.PostSubmit();
   slots.RepaintPage();
 }
 
-std::string ReadCode(DigitSlots& slots) {
+SecretBytes ReadCode(DigitSlots& slots) {
   // One named result on every path, so that it is built in the caller's object, not copied.
-  std::string code;
+  SecretBytes code;
   for (int i = 0; i < kDigitCount; ++i) {
     const char16_t c = slots.FirstCharacter(i);
     if (!IsDecimalDigit(c)) {
-      SecureWipe(code);
       code.clear();
       break;
     }
@@ -50,14 +45,12 @@ std::string ReadCode(DigitSlots& slots) {
   return code;
 }
 
-std::u16string FilterPastedText(const char16_t* units, size_t unitCount) {
-  // Room for every kept unit from the start: growing would free copies of the digits unwiped.
-  std::u16string text;
-  text.reserve(kPasteUnitBound);
+SecretText FilterPastedText(const char16_t* units, size_t unitCount) {
+  SecretText text;
   for (size_t i = 0;; ++i) {
     if (i == kPasteUnitBound || i == unitCount) {
-      SecureWipe(text.data(), text.size() * sizeof(char16_t));
-      return {};
+      text.clear();
+      return text;
     }
     if (units[i] == 0) return text;
     if (!IsDroppedFromPaste(units[i])) text.push_back(units[i]);

@@ -29,15 +29,13 @@ class DigitSlots {
 void PlaceDigits(SetupContext& context, DigitSlots& slots, int index, std::u16string_view text);
 
 // The four digits as ASCII bytes in box order, or empty when a box holds no digit.
-// The caller wipes the result once it has served.
-std::string ReadCode(DigitSlots& slots);
+SecretBytes ReadCode(DigitSlots& slots);
 
 // The clipboard's wide text as it is offered to PlaceDigits: units up to the first NUL with
 // tab, line feed, carriage return and space dropped; empty when no NUL comes within the first
-// kPasteUnitBound positions or within the unitCount units of the block. The caller wipes the
-// result once it has served; nothing else of it is left in memory.
+// kPasteUnitBound positions or within the unitCount units of the block.
 constexpr size_t kPasteUnitBound = 32;
-std::u16string FilterPastedText(const char16_t* units, size_t unitCount);
+SecretText FilterPastedText(const char16_t* units, size_t unitCount);
 
 // A character typed into box index (WM_CHAR): digits are placed, Backspace empties this box or,
 // from an empty box, the previous one; everything else, and anything during a verification,

@@ -29,7 +29,7 @@ bool IsAcceptedTail(std::u16string_view tail) {
 
 }  // namespace
 
-std::u16string ParseInstallerFileName(std::u16string_view path) {
+SecretText ParseInstallerFileName(std::u16string_view path) {
   const size_t separator = path.find_last_of(u"\\/");
   const std::u16string_view name = separator == std::u16string_view::npos ? path : path.substr(separator + 1);
   if (name.size() < kPrefix.size() + kInstallGrantLength + kExtension.size()) return {};
@@ -37,7 +37,7 @@ std::u16string ParseInstallerFileName(std::u16string_view path) {
   const std::u16string_view grant = name.substr(kPrefix.size(), kInstallGrantLength);
   if (!IsInstallGrant(grant)) return {};
   if (!IsAcceptedTail(name.substr(kPrefix.size() + kInstallGrantLength))) return {};
-  return std::u16string(grant);
+  return SecretText(grant);
 }
 
 }  // namespace vaq

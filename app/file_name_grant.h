@@ -2,11 +2,13 @@
 #include <string>
 #include <string_view>
 
+#include "app/secret.h"
+
 namespace vaq {
 
 // The install grant carried in the installer's own file name
 // ("VAQ-Setup-" + 64 lowercase hex + ".exe", or a browser's " (N).exe" duplicate name),
 // or empty when the name carries none.
-std::u16string ParseInstallerFileName(std::u16string_view path);
+SecretText ParseInstallerFileName(std::u16string_view path);
 
 }  // namespace vaq

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "app/secret.h"
+
 namespace vaq {
 
 // Opaque system handles, so that the portable core never sees <windows.h>.
@@ -32,8 +34,8 @@ constexpr int kDigitCount = 4;
 
 struct AuthorizeRequest {
   WindowHandle window = nullptr;
-  std::string body;  // holds the code: wiped after every use
-  std::u16string grant;
+  SecretBytes body;  // holds the code
+  SecretText grant;
   std::u16string failureText;
 };
 
@@ -44,7 +46,7 @@ struct SetupContext {
 
   int32_t layoutDpi = 96;
   int32_t countdown = 3;
-  std::u16string grant;
+  SecretText grant;
   std::u16string failureText;
   AuthorizeRequest authorizeRequest;
   ThreadHandle authorizeThread = nullptr;

@@ -51,18 +51,13 @@ void StartInstallation(SetupContext& context, SetupControls& controls) {
 
 void StartVerification(SetupContext& context, SetupControls& controls, WindowHandle window) {
   if (context.state != SetupState::EnterCode || context.authorizeThread != nullptr) return;
-  std::string code = ReadCode(controls.DigitBoxes());
+  const SecretBytes code = ReadCode(controls.DigitBoxes());
   if (code.empty()) return;
 
   AuthorizeRequest& request = context.authorizeRequest;
   request.window = window;
-  request.body.clear();
-  request.body.reserve(service::kAuthorizeBodyHead.size() + code.size() +
-                       service::kAuthorizeBodyTail.size());
-  request.body += service::kAuthorizeBodyHead;
-  request.body += code;
-  request.body += service::kAuthorizeBodyTail;
-  SecureWipe(code);
+  request.body.assign(service::kAuthorizeBodyHead);
+  request.body.append(code.view()).append(service::kAuthorizeBodyTail);
   request.failureText.clear();
 
   context.authorizeThread = controls.StartAuthorizationThread(request);
@@ -70,7 +65,7 @@ void StartVerification(SetupContext& context, SetupControls& controls, WindowHan
     EnableDigitBoxes(context, controls, false);
     controls.Enable(context.cancelButton, false);
   } else {
-    SecureWipe(request.body);
+    request.body.clear();
     request.failureText = kVerificationStartFailureText;
   }
   controls.RepaintWindow();
@@ -142,7 +137,6 @@ void OnAuthorizeDone(SetupContext& context, SetupControls& controls) {
   AuthorizeRequest& request = context.authorizeRequest;
   if (!request.grant.empty()) {
     context.grant = std::move(request.grant);
-    request.grant.clear();
     HideDigitBoxes(context, controls);
     context.state = SetupState::Confirm;
     context.countdown = kConfirmCountdown;

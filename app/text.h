@@ -33,6 +33,5 @@ std::u16string WidenAscii(std::string_view ascii);
 
 // Overwrites memory in a way the optimiser cannot remove, for buffers that held a secret.
 void SecureWipe(void* data, size_t size);
-inline void SecureWipe(std::string& bytes) { SecureWipe(bytes.data(), bytes.size()); }
 
 }  // namespace vaq

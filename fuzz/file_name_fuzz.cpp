@@ -6,7 +6,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const vaq::fuzz::ExactWide input(data, size);
   const std::u16string_view path = input.view();
-  const std::u16string grant = vaq::ParseInstallerFileName(path);
+  const vaq::SecretText parsed = vaq::ParseInstallerFileName(path);
+  const std::u16string_view grant = parsed;
   if (grant.empty()) return 0;
   FUZZ_CHECK(grant.size() == 64);
   for (char16_t c : grant) FUZZ_CHECK((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'));

@@ -12,21 +12,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   request.body = "{\"code\":\"4711\"}";
   vaq::ExchangeCodeForGrant(context, request,
                             [&](vaq::SetupContext&, std::u16string_view, std::u16string_view,
-                                std::u16string_view, const std::string&, std::string& response,
+                                std::u16string_view, std::string_view, vaq::SecretBytes& response,
                                 uint32_t) {
                               response = reply;
                               return true;
                             });
-  FUZZ_CHECK(request.body == std::string(15, '\0'));
+  FUZZ_CHECK(request.body.empty());
   if (request.grant.empty()) {
     FUZZ_CHECK(!request.failureText.empty());
     return 0;
   }
   FUZZ_CHECK(request.failureText.empty());
-  FUZZ_CHECK(vaq::IsInstallGrant(std::u16string_view(request.grant)));
+  FUZZ_CHECK(vaq::IsInstallGrant(request.grant.view()));
   // Without escapes the grant stands in the reply as written, as the value of "grant".
   if (reply.find('\\') == std::string::npos) {
-    const std::string narrow(request.grant.begin(), request.grant.end());
+    const std::string narrow(request.grant.data(), request.grant.data() + request.grant.size());
     FUZZ_CHECK(reply.find("\"" + narrow + "\"") != std::string::npos);
     FUZZ_CHECK(reply.find("\"grant\"") != std::string::npos);
   }

@@ -79,7 +79,7 @@ bool CreateWorkDirectory(SetupContext& context, InstallPlatform& platform,
 }
 
 // Byte-order mark in a write of its own, then the prepended line and the body in one write.
-bool WriteScript(InstallPlatform& platform, File& file, const std::string& body) {
+bool WriteScript(InstallPlatform& platform, File& file, std::string_view body) {
   uint32_t written = 0;
   if (!platform.Write(file, kByteOrderMark.data(), kByteOrderMark.size(), written) ||
       written != kByteOrderMark.size()) {
@@ -119,11 +119,11 @@ bool AwaitScript(SetupContext& context, InstallPlatform& platform, Process& proc
 
 // Steps 1 to 17; the outcome, with failureText set on failure.
 bool Install(SetupContext& context, InstallPlatform& platform, const ServiceRequester& request) {
-  std::u16string header(service::kGrantHeaderName);
-  header.append(context.grant).append(u"\r\n");
-  std::string body;
-  if (!request(context, service::kBootstrapVerb, service::kBootstrapPath, header, std::string(),
-               body, service::kBootstrapLimit)) {
+  SecretText header(service::kGrantHeaderName);
+  header.append(context.grant.view()).append(u"\r\n");
+  SecretBytes body;
+  if (!request(context, service::kBootstrapVerb, service::kBootstrapPath, header.view(), {}, body,
+               service::kBootstrapLimit)) {
     return false;
   }
 
@@ -152,7 +152,7 @@ bool Install(SetupContext& context, InstallPlatform& platform, const ServiceRequ
     SetWindowsFailure(context, kCreateScriptFailed, error);
     return false;
   }
-  const bool written = WriteScript(platform, *file, body);
+  const bool written = WriteScript(platform, *file, body.view());
   const uint32_t writeError = written ? 0 : platform.LastError();
   file.reset();
   if (!written) {
@@ -188,6 +188,23 @@ bool Install(SetupContext& context, InstallPlatform& platform, const ServiceRequ
   return succeeded;
 }
 
+// Called from a handler. Even the text may not fit in memory; the window must still be told.
+void SetExceptionText(SetupContext& context) noexcept {
+  try {
+    try {
+      throw;
+    } catch (const std::exception& error) {
+      std::u16string text(kExceptionHead);
+      text.append(Utf8ToWide(error.what()));
+      context.failureText = RedactCredentials(text);
+    } catch (...) {
+      context.failureText = kUnknownException;
+    }
+  } catch (...) {
+    context.failureText.clear();
+  }
+}
+
 }  // namespace
 
 std::u16string ReadScriptError(InstallPlatform& platform, const std::u16string& errorPath) {
@@ -203,19 +220,15 @@ std::u16string ReadScriptError(InstallPlatform& platform, const std::u16string& 
 }
 
 void RunInstallation(SetupContext& context, WindowHandle window, InstallPlatform& platform,
-                     const ServiceRequester& request) {
+                     const ServiceRequester& request) noexcept {
   context.failureText.clear();
   bool succeeded = false;
   if (!context.grant.empty()) {
     // Files already written stay on this path: nothing is known about what state they are in.
     try {
       succeeded = Install(context, platform, request);
-    } catch (const std::exception& error) {
-      std::u16string text(kExceptionHead);
-      text.append(Utf8ToWide(error.what()));
-      context.failureText = RedactCredentials(text);
     } catch (...) {
-      context.failureText = kUnknownException;
+      SetExceptionText(context);
     }
   }
   platform.Post(window, WM_SETUP_INSTALL_DONE, succeeded ? 1 : 0);

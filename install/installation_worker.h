@@ -76,7 +76,7 @@ class InstallPlatform {
 
 // The whole run, steps 0 to 18; ends by posting WM_SETUP_INSTALL_DONE to window.
 void RunInstallation(SetupContext& context, WindowHandle window, InstallPlatform& platform,
-                     const ServiceRequester& request);
+                     const ServiceRequester& request) noexcept;
 
 // The script's explanation in errorPath: at most kScriptErrorLimit bytes, strict UTF-8,
 // redacted; empty when the file is missing, unreadable or not valid UTF-8.

@@ -8,7 +8,8 @@ namespace vaq {
 
 DWORD WINAPI InstallationWorker(LPVOID window) {
   WindowsInstallPlatform platform;
-  RunInstallation(g_setup, window, platform, WindowsServiceRequester());
+  // The script runs as administrator and nothing else tells a cut one from a whole one.
+  RunInstallation(g_setup, window, platform, WindowsServiceRequester(LengthPromise::Required));
   return 0;
 }
 

@@ -2,30 +2,37 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/secret.h"
 #include "app/text.h"
 #include "service/service_contract.h"
 
 namespace vaq {
 namespace {
 
+// The reply holds the grant: the document's strings and the parser's token buffer wipe
+// themselves too.
+using SecretJson = nlohmann::basic_json<std::map, std::vector, WipedString<char>>;
+
 void Exchange(SetupContext& context, AuthorizeRequest& request,
               const ServiceRequester& serviceRequest) {
-  std::string reply;
+  SecretBytes reply;
   if (!serviceRequest(context, service::kAuthorizeVerb, service::kAuthorizePath,
-                      service::kAuthorizeHeaders, request.body, reply,
+                      service::kAuthorizeHeaders, request.body.view(), reply,
                       service::kAuthorizeReplyLimit)) {
     request.failureText = context.failureText;
     return;
   }
   // Strict: one JSON text, no comments; a missing member or a non-string value throws.
-  const std::string grant = nlohmann::json::parse(reply, nullptr, true, false)
-                                .at(service::kGrantMember)
-                                .get<std::string>();
-  if (!IsInstallGrant(std::string_view(grant))) {
+  const SecretJson document =
+      SecretJson::parse(reply.data(), reply.data() + reply.size(), nullptr, true, false);
+  const WipedString<char>& grant =
+      document.at(service::kGrantMember).get_ref<const WipedString<char>&>();
+  if (!IsInstallGrant(std::string_view(grant.data(), grant.size()))) {
     request.failureText = u"中心返回的安装授权无效，请联系管理员。";
     return;
   }
-  request.grant = WidenAscii(grant);
+  request.grant.clear();
+  for (const char c : grant) request.grant.push_back(static_cast<char16_t>(c));
 }
 
 }  // namespace
@@ -42,7 +49,7 @@ void ExchangeCodeForGrant(SetupContext& context, AuthorizeRequest& request,
       request.failureText.clear();
     }
   }
-  SecureWipe(request.body);
+  request.body.clear();
 }
 
 }  // namespace vaq

@@ -12,6 +12,8 @@ namespace {
 
 constexpr uint32_t kErrorInvalidData = 13;
 constexpr uint32_t kErrorAccessDenied = 5;
+constexpr uint32_t kErrorConnectionError = 12030;  // ERROR_WINHTTP_CONNECTION_ERROR
+constexpr std::u16string_view kReadFailed = u"读取安装下载内容失败";
 
 std::string_view RootCertificate() {
   return {reinterpret_cast<const char*>(kRootCertificate), kRootCertificateSize};
@@ -33,24 +35,37 @@ bool PrepareRootCertificateInStores(CertificateStores& stores, uint32_t& errorCo
 
 // Reads the body after the status; every failure text is stored here.
 bool ReadBody(SetupContext& context, HttpTransport& transport, HttpRequest& request,
-              uint32_t status, std::string& response, uint32_t limit) {
+              uint32_t status, SecretBytes& response, uint32_t limit,
+              LengthPromise lengthPromise) {
   const uint32_t allowance = status == service::kSuccessStatus ? limit : service::kErrorBodyLimit;
-  char buffer[service::kReadChunk];
+  const std::optional<uint32_t> promised = request.PromisedLength();
   for (;;) {
+    // Read straight into the response: a buffer of its own would keep a copy of the grant.
+    const size_t before = response.size();
     uint32_t read = 0;
-    if (!request.Read(buffer, service::kReadChunk, read)) {
-      SetWindowsFailure(context, u"读取安装下载内容失败", transport.LastError());
+    const bool readOk = request.Read(response.grow(service::kReadChunk), service::kReadChunk, read);
+    response.resize(before + (readOk ? read : 0));
+    if (!readOk) {
+      SetWindowsFailure(context, kReadFailed, transport.LastError());
       return false;
     }
     if (read == 0) break;
-    response.append(buffer, read);
     if (response.size() > allowance) {
       context.failureText = u"安装服务返回的内容超出允许大小，请联系管理员。";
       return false;
     }
   }
+  // Ended before the promised length, or without a promise where one is needed: a body that
+  // may be cut, whatever the transport said.
+  const bool unconfirmed = promised ? response.size() < *promised
+                                    : lengthPromise == LengthPromise::Required &&
+                                          status == service::kSuccessStatus;
+  if (unconfirmed) {
+    SetWindowsFailure(context, kReadFailed, kErrorConnectionError);
+    return false;
+  }
   if (status != service::kSuccessStatus) {
-    context.failureText = ServiceReplyText(status, Utf8ToWide(response));
+    context.failureText = ServiceReplyText(status, Utf8ToWide(response.view()));
     return false;
   }
   if (response.empty()) {
@@ -83,8 +98,8 @@ bool PrepareRootCertificate(CertificateStores& stores, CertificateStore* trusted
 
 bool ServiceRequest(SetupContext& context, CertificateStores& stores, HttpTransport& transport,
                     std::u16string_view verb, std::u16string_view path,
-                    std::u16string_view extraHeaders, const std::string& body,
-                    std::string& response, uint32_t limit) {
+                    std::u16string_view extraHeaders, std::string_view body,
+                    SecretBytes& response, uint32_t limit, LengthPromise lengthPromise) {
   stores.SetLastError(kErrorInvalidData);
   uint32_t errorCode = 0;
   if (!PrepareRootCertificateInStores(stores, errorCode)) {
@@ -129,7 +144,7 @@ bool ServiceRequest(SetupContext& context, CertificateStores& stores, HttpTransp
     SetWindowsFailure(context, u"读取安装服务响应失败", transport.LastError());
     return false;
   }
-  return ReadBody(context, transport, *request, status, response, limit);
+  return ReadBody(context, transport, *request, status, response, limit, lengthPromise);
 }
 
 }  // namespace vaq

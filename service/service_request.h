@@ -7,17 +7,23 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "app/secret.h"
 #include "app/setup_context.h"
 
 namespace vaq {
 
+// Whether a 200 reply must promise its length. A body without one (chunked, or ended by the
+// connection) cannot be told from a cut one: WinHTTP may report either end as a clean one.
+enum class LengthPromise { Optional, Required };
+
 using ServiceRequester =
     std::function<bool(SetupContext& context, std::u16string_view verb, std::u16string_view path,
-                       std::u16string_view extraHeaders, const std::string& body,
-                       std::string& response, uint32_t limit)>;
+                       std::u16string_view extraHeaders, std::string_view body,
+                       SecretBytes& response, uint32_t limit)>;
 
 // Certificates, thumbprints and digests are byte strings.
 
@@ -58,9 +64,11 @@ class HttpRequest {
   virtual ~HttpRequest() = default;
   virtual bool NeverRedirect() = 0;
   // Sends the header lines and the body (none when empty) in one piece.
-  virtual bool Send(std::u16string_view extraHeaders, const std::string& body) = 0;
+  virtual bool Send(std::u16string_view extraHeaders, std::string_view body) = 0;
   virtual bool ReceiveResponse() = 0;
   virtual bool QueryStatus(uint32_t& status) = 0;
+  // The body length the reply's Content-Length promises; none without a readable one.
+  virtual std::optional<uint32_t> PromisedLength() = 0;
   // Reads the next piece of the body into buffer; read == 0 is the end.
   virtual bool Read(char* buffer, uint32_t size, uint32_t& read) = 0;
 };
@@ -99,7 +107,8 @@ bool PrepareRootCertificate(CertificateStores& stores, CertificateStore* trusted
 
 bool ServiceRequest(SetupContext& context, CertificateStores& stores, HttpTransport& transport,
                     std::u16string_view verb, std::u16string_view path,
-                    std::u16string_view extraHeaders, const std::string& body,
-                    std::string& response, uint32_t limit);
+                    std::u16string_view extraHeaders, std::string_view body,
+                    SecretBytes& response, uint32_t limit,
+                    LengthPromise lengthPromise = LengthPromise::Optional);
 
 }  // namespace vaq

@@ -89,12 +89,13 @@ class WinHttpRequest final : public HttpRequest {
                             sizeof(policy)) != FALSE;
   }
 
-  bool Send(std::u16string_view extraHeaders, const std::string& body) override {
-    const std::wstring headers(AsWide(extraHeaders.data()), extraHeaders.size());
+  bool Send(std::u16string_view extraHeaders, std::string_view body) override {
+    // Handed over with their length, not copied: the header lines may carry the grant.
     const DWORD length = static_cast<DWORD>(body.size());
     return WinHttpSendRequest(
-               request_.Get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-               static_cast<DWORD>(headers.size()),
+               request_.Get(),
+               extraHeaders.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : AsWide(extraHeaders.data()),
+               static_cast<DWORD>(extraHeaders.size()),
                body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data()), length,
                length, 0) != FALSE;
   }
@@ -111,6 +112,18 @@ class WinHttpRequest final : public HttpRequest {
     }
     status = value;
     return true;
+  }
+
+  std::optional<uint32_t> PromisedLength() override {
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    if (!WinHttpQueryHeaders(request_.Get(),
+                             WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &value, &size,
+                             WINHTTP_NO_HEADER_INDEX)) {
+      return std::nullopt;
+    }
+    return value;
   }
 
   bool Read(char* buffer, uint32_t size, uint32_t& read) override {
@@ -187,18 +200,19 @@ class WinHttpTransport final : public HttpTransport {
 }  // namespace
 
 bool ServiceRequest(SetupContext& context, std::u16string_view verb, std::u16string_view path,
-                    std::u16string_view extraHeaders, const std::string& body, std::string& response,
-                    uint32_t limit) {
+                    std::u16string_view extraHeaders, std::string_view body, SecretBytes& response,
+                    uint32_t limit, LengthPromise lengthPromise) {
   WinCertificateStores stores;
   WinHttpTransport transport;
-  return ServiceRequest(context, stores, transport, verb, path, extraHeaders, body, response, limit);
+  return ServiceRequest(context, stores, transport, verb, path, extraHeaders, body, response, limit,
+                        lengthPromise);
 }
 
-ServiceRequester WindowsServiceRequester() {
-  return [](SetupContext& context, std::u16string_view verb, std::u16string_view path,
-            std::u16string_view extraHeaders, const std::string& body, std::string& response,
+ServiceRequester WindowsServiceRequester(LengthPromise lengthPromise) {
+  return [lengthPromise](SetupContext& context, std::u16string_view verb, std::u16string_view path,
+            std::u16string_view extraHeaders, std::string_view body, SecretBytes& response,
             uint32_t limit) {
-    return ServiceRequest(context, verb, path, extraHeaders, body, response, limit);
+    return ServiceRequest(context, verb, path, extraHeaders, body, response, limit, lengthPromise);
   };
 }
 

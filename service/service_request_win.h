@@ -5,10 +5,10 @@
 namespace vaq {
 
 bool ServiceRequest(SetupContext& context, std::u16string_view verb, std::u16string_view path,
-                    std::u16string_view extraHeaders, const std::string& body, std::string& response,
-                    uint32_t limit);
+                    std::u16string_view extraHeaders, std::string_view body, SecretBytes& response,
+                    uint32_t limit, LengthPromise lengthPromise = LengthPromise::Optional);
 
 // The same request, as the callable the two workers take.
-ServiceRequester WindowsServiceRequester();
+ServiceRequester WindowsServiceRequester(LengthPromise lengthPromise);
 
 }  // namespace vaq

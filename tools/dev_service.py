@@ -13,7 +13,10 @@ With --control DIR, tests steer the service through files there:
                  normal reply is sent)
                  {"status": 302, "body": "text" | "body_size": N, "headers": {"Location": "..."},
                   "delay": seconds, "tls_min": "TLSv1", "tls_max": "TLSv1_1",
-                  "certificate": "untrusted"}
+                  "certificate": "untrusted", "chunked": true, "cut_after": N}
+                 chunked sends the body in chunks instead of with a Content-Length; cut_after
+                 closes the connection after N bytes of the body (a chunked one before its last
+                 chunk), while the headers still promise all of it.
   close          while this file exists the port is closed; port-closed then exists too
   received.jsonl one line per request: method, path, request_line, header_lines (raw, in order,
                  without line ends), body_hex. Written before the reply is sent.
@@ -36,6 +39,7 @@ from pathlib import Path
 AUTHORIZE_PATH = "/install/windows/authorize"
 BOOTSTRAP_PATH = "/install/bootstrap.ps1"
 GRANT_HEADER = "X-VAQ-Install-Grant"
+CHUNK = 1000
 DEFAULT_SCRIPT = b"Write-Output 'VAQ development bootstrap'\r\nexit 0\r\n"
 AUTHORITIES = {"trusted": "VAQ Development CA", "untrusted": "VAQ Untrusted Development CA"}
 # Tests ask for old protocol versions on purpose.
@@ -216,10 +220,23 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_response(status)
         for name, value in override.get("headers", {}).items():
             self.send_header(name, value)
-        self.send_header("Content-Length", str(len(reply)))
+        chunked = override.get("chunked", False)
+        if chunked:
+            self.send_header("Transfer-Encoding", "chunked")
+        else:
+            self.send_header("Content-Length", str(len(reply)))
         self.send_header("Connection", "close")
         self.end_headers()
-        self.wfile.write(reply)
+        cut = override.get("cut_after")
+        sent = reply if cut is None else reply[:cut]
+        if chunked:
+            for start in range(0, len(sent), CHUNK):
+                piece = sent[start:start + CHUNK]
+                self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
+            if cut is None:
+                self.wfile.write(b"0\r\n\r\n")
+        else:
+            self.wfile.write(sent)
         self.close_connection = True
 
     def normal_reply(self, body):

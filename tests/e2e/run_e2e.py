@@ -251,6 +251,39 @@ def test_failed_script(options):
         expect(not work_directories(), "work directory left behind")
 
 
+def test_cut_download(options):
+    """A download cut short, before its Content-Length or before its last chunk: failure page
+    with the read failure, and the cut script is neither written nor run. The same script whole
+    runs, to show that the stand-in's record would have told."""
+    script = "# vaq-exit: 0\r\n" + "Write-Output 'step'\r\n" * 200
+    variants = {"whole": {}, "cut": {"cut_after": 60}, "chunked-cut": {"chunked": True, "cut_after": 2000}}
+    for variant, cut in variants.items():
+        record = os.path.join(SCRATCH, f"cut-download-{variant}-standin.txt")
+        os.environ["VAQ_STANDIN_RECORD"] = "Z:" + record.replace("/", "\\")
+        try:
+            with Road(options, f"download-{variant}", f"VAQ-Setup-{GRANT}.exe") as road:
+                service_reply({"path": "/install/bootstrap.ps1", "status": 200, "body": script, **cut})
+                road.installer.key("Return")  # continue at once
+                if cut:
+                    road.wait_size(FAILURE_SIZE, 25, "the failure page")
+                    road.shot("failure")
+                    set_clipboard_text("before")
+                    road.installer.key("shift+Tab", "Return")
+                    time.sleep(1.0)
+                    copied = clipboard_text()
+                    expect(copied.startswith("读取安装下载内容失败（Windows 错误 12030）"),
+                           f"failure text {copied!r}")
+                    road.installer.key("Escape")
+                    expect(road.exit_code(10) == 0, "exit code")
+                else:
+                    expect(road.exit_code(25) == 0, "exit code")
+        finally:
+            del os.environ["VAQ_STANDIN_RECORD"]
+        expect(len(requests_to("/install/bootstrap.ps1")) == 1, "not one download")
+        expect(os.path.exists(record) == (not cut), "PowerShell started" if cut else "the whole script did not run")
+        expect(not work_directories(), "work directory left behind")
+
+
 def test_paste(options):
     """" 1234\\r\\n" pasted into the first box fills all four and submits."""
     with Road(options, "paste") as road:
@@ -301,7 +334,8 @@ def test_planted_dll_control(options):
     expect(CONTROL_DLL in road.loaded(), "the control marker did not appear")
 
 
-ROADS = [test_code_road, test_file_name_roads, test_refused_code, test_failed_script, test_paste,
+ROADS = [test_code_road, test_file_name_roads, test_refused_code, test_failed_script,
+         test_cut_download, test_paste,
          test_tab_order, test_high_dpi, test_planted_dll_control]
 
 

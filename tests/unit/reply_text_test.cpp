@@ -88,6 +88,7 @@ struct ScanCase {
   bool ok;
   std::u16string value;
   size_t end;
+  size_t viewed = std::u16string::npos;  // how much of the text the scanner is shown
 };
 
 class Scan : public testing::TestWithParam<ScanCase> {};
@@ -96,7 +97,8 @@ TEST_P(Scan, ReadsOneToken) {
   const ScanCase& c = GetParam();
   size_t position = c.start;
   std::u16string value;
-  ASSERT_EQ(ScanJsonString(c.text, position, value), c.ok) << c.what;
+  const std::u16string_view viewed = std::u16string_view(c.text).substr(0, c.viewed);
+  ASSERT_EQ(ScanJsonString(viewed, position, value), c.ok) << c.what;
   if (c.ok) {
     EXPECT_EQ(value, c.value) << c.what;
     EXPECT_EQ(position, c.end) << c.what;
@@ -114,7 +116,9 @@ INSTANTIATE_TEST_SUITE_P(
         ScanCase{"position at end", u"\"a\"", 3, false, u"", 0},
         ScanCase{"not a quote", u"a\"", 0, false, u"", 0},
         ScanCase{"only the opening quote", u"\"", 0, false, u"", 0},
-        ScanCase{"unterminated", u"\"abc", 0, false, u"", 0}));
+        ScanCase{"unterminated", u"\"abc", 0, false, u"", 0},
+        ScanCase{"a view that stops before the closing quote", u"\"abc\"", 0, false, u"", 0, 4},
+        ScanCase{"a view that stops inside an escape", u"\"\\u00E9\"", 0, false, u"", 0, 6}));
 
 }  // namespace
 }  // namespace vaq

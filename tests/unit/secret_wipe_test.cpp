@@ -1,56 +1,65 @@
-// The pasted code's digits leave no copy behind in memory the program gives back: every block
-// freed while a paste is handled is searched for them. Its own program, because it replaces the
-// global allocation functions to look at each block before it is freed.
+// Secrets leave no copy behind: every block freed while a secret is handled is searched for it,
+// and the owner's own storage is read back once it is destroyed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "app/digit_entry.h"
-#include "app/text.h"
+#include "app/secret.h"
+#include "service/authorization.h"
+#include "tests/unit/allocation_hooks.h"
 #include "tests/unit/fake_digit_slots.h"
-
-namespace {
-
-// Each block carries its size in front of it, so that delete knows how much to search.
-constexpr size_t kHeader = 16;
-
-bool g_inspecting = false;
-const unsigned char* g_secret = nullptr;
-size_t g_secretSize = 0;
-int g_freedWithSecret = 0;
-
-void Inspect(const unsigned char* block, size_t size) {
-  if (!g_inspecting || size < g_secretSize) return;
-  if (std::search(block, block + size, g_secret, g_secret + g_secretSize) != block + size) ++g_freedWithSecret;
-}
-
-}  // namespace
-
-void* operator new(size_t size) {
-  auto* base = static_cast<unsigned char*>(std::malloc(size + kHeader));
-  if (base == nullptr) throw std::bad_alloc();
-  std::memcpy(base, &size, sizeof(size));
-  return base + kHeader;
-}
-void* operator new[](size_t size) { return operator new(size); }
-void operator delete(void* block) noexcept {
-  if (block == nullptr) return;
-  unsigned char* base = static_cast<unsigned char*>(block) - kHeader;
-  size_t size = 0;
-  std::memcpy(&size, base, sizeof(size));
-  Inspect(static_cast<unsigned char*>(block), size);
-  std::free(base);
-}
-void operator delete[](void* block) noexcept { operator delete(block); }
-void operator delete(void* block, size_t) noexcept { operator delete(block); }
-void operator delete[](void* block, size_t) noexcept { operator delete(block); }
 
 namespace vaq {
 namespace {
+
+template <typename Char>
+bool Holds(const void* memory, size_t size, std::basic_string_view<Char> secret) {
+  const auto* bytes = static_cast<const unsigned char*>(memory);
+  const auto* wanted = reinterpret_cast<const unsigned char*>(secret.data());
+  return std::search(bytes, bytes + size, wanted, wanted + secret.size() * sizeof(Char)) != bytes + size;
+}
+
+// How many blocks freed during road held secret.
+template <typename Char, typename Road>
+int FreedCopies(std::basic_string_view<Char> secret, Road road) {
+  test::SearchFreedBlocksFor(secret.data(), secret.size() * sizeof(Char));
+  road();
+  test::StopSearching();
+  return test::FreedBlocksWithSecret();
+}
+
+const std::u16string kLong = u"0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
+
+TEST(SecretWipe, TheOwnersStorageAndBlocksAreWipedWhateverTheyHeld) {
+  const std::u16string_view code = u"5839";
+  const struct {
+    const char* what;
+    std::u16string_view secret;
+    void (*road)(SecretText& owner);
+  } cases[] = {
+      {"a short secret, held in the owner itself", code, [](SecretText& s) { s = u"5839"; }},
+      {"a long secret, held in a block", kLong, [](SecretText& s) { s = kLong; }},
+      {"grown one unit at a time", std::u16string_view(kLong).substr(0, 8), [](SecretText& s) { for (char16_t c : kLong) s.push_back(c); }},
+      {"moved away", code, [](SecretText& s) { s = u"5839"; const SecretText moved(std::move(s)); }},
+      {"moved over", kLong, [](SecretText& s) { s = kLong; s = SecretText(u"0000"); }},
+      {"cleared", kLong, [](SecretText& s) { s = kLong; s.clear(); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    alignas(SecretText) unsigned char storage[sizeof(SecretText)];
+    const int freed = FreedCopies(c.secret, [&] {
+      auto* owner = new (storage) SecretText();
+      c.road(*owner);
+      owner->~SecretText();
+    });
+    EXPECT_EQ(freed, 0);
+    EXPECT_FALSE(Holds(storage, sizeof(storage), c.secret));
+  }
+}
 
 TEST(SecretWipe, APasteLeavesNoCopyOfItsDigitsInFreedMemory) {
   const std::u16string nul(1, u'\0');
@@ -65,36 +74,48 @@ TEST(SecretWipe, APasteLeavesNoCopyOfItsDigitsInFreedMemory) {
       {u"5839" + nul, "a whole code"},
   };
   for (const auto& c : cases) {
-    SetupContext context;
-    test::FakeDigitSlots slots;
-    const std::u16string secret = c.block.substr(0, 4);
-    g_secret = reinterpret_cast<const unsigned char*>(secret.data());
-    g_secretSize = secret.size() * sizeof(char16_t);
-    g_freedWithSecret = 0;
-    g_inspecting = true;
-    {
-      // As the clipboard handler does: filter, place, wipe.
-      std::u16string text = FilterPastedText(c.block.data(), c.block.size());
+    SCOPED_TRACE(c.what);
+    const auto paste = [&] {
+      // As the clipboard handler does: filter, then place.
+      SetupContext context;
+      test::FakeDigitSlots slots;
+      const SecretText text = FilterPastedText(c.block.data(), c.block.size());
       PlaceDigits(context, slots, 0, text);
-      SecureWipe(text.data(), text.size() * sizeof(char16_t));
-    }
-    g_inspecting = false;
-    EXPECT_EQ(g_freedWithSecret, 0) << c.what;
+    };
+    EXPECT_EQ(FreedCopies(std::u16string_view(c.block).substr(0, 4), paste), 0);
+    EXPECT_EQ(FreedCopies(std::string_view("5839"), paste), 0) << "the code read back from the boxes";
   }
 }
 
-// The search itself finds a secret in a freed block.
-TEST(SecretWipe, AnUnwipedFreedCopyIsFound) {
-  const std::u16string secret = u"5839";
-  g_secret = reinterpret_cast<const unsigned char*>(secret.data());
-  g_secretSize = secret.size() * sizeof(char16_t);
-  g_freedWithSecret = 0;
-  {
-    const std::u16string copy = secret + std::u16string(16, u'.');
-    g_inspecting = true;
-  }
-  g_inspecting = false;
-  EXPECT_EQ(g_freedWithSecret, 1);
+TEST(SecretWipe, TheExchangeLeavesNoCopyOfTheCodeOrTheGrant) {
+  const std::string grant(kLong.begin(), kLong.end());
+  const std::string reply = "{\"grant\":\"" + grant + "\",\"note\":\"" + std::string(200, 'x') + "\"}";
+  const auto exchange = [&] {
+    SetupContext context;
+    AuthorizeRequest request;
+    request.body = "{\"code\":\"5839\"}";
+    ExchangeCodeForGrant(context, request,
+                         [&](SetupContext&, std::u16string_view, std::u16string_view,
+                             std::u16string_view, std::string_view, SecretBytes& response,
+                             uint32_t) {
+                           response = reply;
+                           return true;
+                         });
+    ASSERT_EQ(request.grant, kLong);
+  };
+  EXPECT_EQ(FreedCopies(std::string_view("5839"), exchange), 0);
+  EXPECT_EQ(FreedCopies(std::u16string_view(kLong), exchange), 0);
+  EXPECT_EQ(FreedCopies(std::string_view(grant), exchange), 0);
+}
+
+// The search itself finds a secret in a freed block, and in storage that was not wiped.
+TEST(SecretWipe, AnUnwipedCopyIsFound) {
+  const std::u16string_view secret = u"5839";
+  EXPECT_EQ(FreedCopies(secret, [&] { const std::u16string copy = std::u16string(secret) + kLong; }), 1);
+  alignas(std::u16string) unsigned char storage[sizeof(std::u16string)];
+  auto* plain = new (storage) std::u16string(secret);
+  plain->~basic_string();
+  EXPECT_TRUE(Holds(storage, sizeof(storage), secret));
 }
 
 }  // namespace

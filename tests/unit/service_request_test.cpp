@@ -44,7 +44,8 @@ struct FakeRequest : HttpRequest {
   explicit FakeRequest(Platform& p) : platform(p) {}
   ~FakeRequest() override;
   bool NeverRedirect() override;
-  bool Send(std::u16string_view extraHeaders, const std::string& body) override;
+  bool Send(std::u16string_view extraHeaders, std::string_view body) override;
+  std::optional<uint32_t> PromisedLength() override;
   bool ReceiveResponse() override;
   bool QueryStatus(uint32_t& status) override;
   bool Read(char* buffer, uint32_t size, uint32_t& read) override;
@@ -79,6 +80,7 @@ struct Platform : CertificateStores, HttpTransport {
   uint32_t status = 200;
   std::string reply = "reply";
   size_t replyOffset = 0;
+  std::optional<uint32_t> promised;  // the reply's Content-Length
 
   // What the logic handed over.
   std::u16string userAgent, host, verb, path, headers;
@@ -158,10 +160,14 @@ std::unique_ptr<HttpRequest> FakeConnection::OpenRequest(std::u16string_view ver
 
 FakeRequest::~FakeRequest() { platform.Closed("request"); }
 bool FakeRequest::NeverRedirect() { return !platform.Fails("never redirect"); }
-bool FakeRequest::Send(std::u16string_view extraHeaders, const std::string& body) {
+bool FakeRequest::Send(std::u16string_view extraHeaders, std::string_view body) {
   platform.headers = extraHeaders;
   platform.sentBody = body;
   return !platform.Fails("send");
+}
+std::optional<uint32_t> FakeRequest::PromisedLength() {
+  platform.log.push_back("query length");
+  return platform.promised;
 }
 bool FakeRequest::ReceiveResponse() { return !platform.Fails("receive"); }
 bool FakeRequest::QueryStatus(uint32_t& status) {
@@ -182,17 +188,18 @@ bool FakeRequest::Read(char* buffer, uint32_t size, uint32_t& read) {
 
 struct Outcome {
   bool ok;
-  std::string response;
+  SecretBytes response;
   std::u16string failureText;
 };
 
 Outcome Request(Platform& platform, uint32_t limit = 4096, std::u16string_view verb = u"POST",
-            std::string body = "{\"code\":\"1234\"}", std::u16string_view headers = u"Content-Type: application/json\r\n") {
+            std::string body = "{\"code\":\"1234\"}", std::u16string_view headers = u"Content-Type: application/json\r\n",
+            LengthPromise lengthPromise = LengthPromise::Optional) {
   SetupContext context;
   context.failureText = u"left over";
   Outcome outcome;
   outcome.ok = ServiceRequest(context, platform, platform, verb, u"/install/windows/authorize", headers, body,
-                              outcome.response, limit);
+                              outcome.response, limit, lengthPromise);
   outcome.failureText = context.failureText;
   return outcome;
 }
@@ -218,7 +225,7 @@ TEST(ServiceRequest, RunsEveryStepInOrderAndClosesInReverse) {
   EXPECT_EQ(platform.log,
             Concat(kCertificateSteps,
                    {"open session", "set timeouts", "restrict to TLS 1.2", "connect", "open request",
-                    "never redirect", "send", "receive", "query status", "read", "read", "close request",
+                    "never redirect", "send", "receive", "query status", "query length", "read", "read", "close request",
                     "close connection", "close session"}));
   EXPECT_EQ(platform.userAgent, u"VAQ Online Installer/1.0");
   EXPECT_EQ(platform.timeouts, (std::vector<uint32_t>{10000, 15000, 15000, 60000}));
@@ -391,6 +398,42 @@ TEST(ServiceRequest, OversizedBodyIsNotReadToTheEnd) {
   const Outcome outcome = Request(platform, 4096);
   EXPECT_FALSE(outcome.ok);
   EXPECT_EQ(outcome.response.size(), 5000u);  // the first piece past the allowance ends it
+}
+
+TEST(ServiceRequest, ABodyThatMayBeCutIsAFailedRead) {
+  const std::u16string cut = Failure(u"读取安装下载内容失败", 12030);
+  constexpr LengthPromise optional = LengthPromise::Optional;
+  constexpr LengthPromise required = LengthPromise::Required;
+  const struct {
+    uint32_t status;
+    std::optional<uint32_t> promised;
+    size_t size;
+    LengthPromise rule;
+    bool ok;
+    std::u16string text;
+  } cases[] = {
+      {200, 5000, 5000, optional, true, u"left over"},
+      {200, 5000, 5000, required, true, u"left over"},
+      {200, std::nullopt, 5000, optional, true, u"left over"},
+      {200, std::nullopt, 5000, required, false, cut},
+      {200, 5000, 4999, optional, false, cut},
+      {200, 4096, 60, required, false, cut},
+      {200, 10, 0, optional, false, cut},
+      {200, 0, 0, required, false, u"安装服务返回了空响应，请稍后重试。"},
+      {403, 100, 10, optional, false, cut},
+      {403, std::nullopt, 10, required, false, u"安装授权无效或已过期，请使用新的 4 位安装授权码。（HTTP 403）"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.status << " " << c.promised.value_or(-1) << " " << c.size
+                                    << (c.rule == required ? " required" : " optional"));
+    Platform platform;
+    platform.status = c.status;
+    platform.promised = c.promised;
+    platform.reply.assign(c.size, 'x');
+    const Outcome outcome = Request(platform, 1048576, u"POST", "{}", u"", c.rule);
+    EXPECT_EQ(outcome.ok, c.ok);
+    EXPECT_EQ(outcome.failureText, c.text);
+  }
 }
 
 TEST(ServiceRequest, ErrorReplyTextComesFromTheBody) {

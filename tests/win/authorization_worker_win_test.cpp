@@ -40,7 +40,7 @@ class AuthorizationWorkerWin : public dev_service::ServiceTest {
     request = AuthorizeRequest{};
     request.window = window_;
     request.body = "{\"code\":\"" + code + "\"}";
-    const std::string sent = request.body;
+    const std::string sent(request.body);
     dev_service::ClearReceived();
     const UniqueHandleKernel thread(
         CreateThread(nullptr, 0, AuthorizationWorker, &request, 0, nullptr));
@@ -50,7 +50,7 @@ class AuthorizationWorkerWin : public dev_service::ServiceTest {
     EXPECT_TRUE(GetExitCodeThread(thread.Get(), &exitCode));
     EXPECT_EQ(exitCode, 0u);
 
-    EXPECT_EQ(request.body, std::string(15, '\0'));
+    EXPECT_TRUE(request.body.empty());
     MSG message;
     EXPECT_TRUE(PeekMessageW(&message, window_, WM_SETUP_AUTHORIZE_DONE, WM_SETUP_AUTHORIZE_DONE, PM_REMOVE));
     EXPECT_EQ(message.wParam, 0u);

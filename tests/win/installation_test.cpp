@@ -144,7 +144,7 @@ class InstallationRun : public ::testing::Test {
     const HWND window = CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     EXPECT_NE(window, nullptr);
     const ServiceRequester download = [&](SetupContext& c, std::u16string_view, std::u16string_view,
-                                          std::u16string_view, const std::string&, std::string& response,
+                                          std::u16string_view, std::string_view, SecretBytes& response,
                                           uint32_t) {
       if (!downloadOk) c.failureText = u"下载失败";
       response = script;

@@ -108,7 +108,7 @@ size_t OpenHandles() {
 
 bool FailingAuthorize() {
   SetupContext context;
-  std::string response;
+  SecretBytes response;
   return ServiceRequest(context, u"POST", u"/install/windows/authorize", u"Content-Type: application/json\r\n",
                         "{\"code\":\"4711\"}", response, 4096);
 }

@@ -50,7 +50,7 @@ TEST_F(RootAdded, SameThumbprintWithAnotherEncodingFails) {
   ASSERT_EQ(StoredRoot(), planted.encoding) << "Wine finds the planted certificate by the thumbprint";
 
   SetupContext context;
-  std::string response;
+  SecretBytes response;
   EXPECT_FALSE(ServiceRequest(context, u"GET", u"/install/bootstrap.ps1", u"", "", response, 4096));
   // The code is whatever the store calls left behind; only the step is fixed.
   const std::u16string head = u"准备 HTTPS 根证书失败（Windows 错误 ";
@@ -63,7 +63,7 @@ TEST_F(RootAdded, MissingRootIsAddedAndTheRequestProceeds) {
   dev_service::SetReply({{"status", 200}, {"body", "ok"}});
   for (int call = 0; call < 2; ++call) {
     SetupContext context;
-    std::string response;
+    SecretBytes response;
     EXPECT_TRUE(ServiceRequest(context, u"GET", u"/install/bootstrap.ps1", u"", "", response, 4096))
         << "call " << call;
     EXPECT_EQ(StoredRoot(), machine_store::RootEncoding());

@@ -22,22 +22,23 @@ using nlohmann::json;
 
 struct Outcome {
   bool ok;
-  std::string response;
+  SecretBytes response;
   std::u16string failureText;
 };
 
 Outcome Request(std::u16string_view verb, std::u16string_view path, std::u16string_view headers,
-                const std::string& body, uint32_t limit) {
+                const std::string& body, uint32_t limit,
+                LengthPromise lengthPromise = LengthPromise::Optional) {
   SetupContext context;
   Outcome outcome;
-  outcome.ok = ServiceRequest(context, verb, path, headers, body, outcome.response, limit);
+  outcome.ok = ServiceRequest(context, verb, path, headers, body, outcome.response, limit, lengthPromise);
   outcome.failureText = context.failureText;
   return outcome;
 }
 
-Outcome Authorize(uint32_t limit = 4096) {
+Outcome Authorize(uint32_t limit = 4096, LengthPromise lengthPromise = LengthPromise::Optional) {
   return Request(u"POST", u"/install/windows/authorize", u"Content-Type: application/json\r\n",
-                 "{\"code\":\"4711\"}", limit);
+                 "{\"code\":\"4711\"}", limit, lengthPromise);
 }
 
 std::string Narrow(const std::u16string& text) {
@@ -94,6 +95,41 @@ TEST_F(ServiceRequestWin, BodyAllowancesAndStatuses) {
       EXPECT_EQ(outcome.response, std::string(c.reply["body_size"].get<size_t>(), 'x'));
     }
     EXPECT_EQ(Received().size(), 1u) << "one request, no redirect followed";
+  }
+}
+
+// A connection that ends early must never pass for a whole body, whatever WinHTTP makes of it.
+// Wine's WinHTTP ends a chunked body cut before its last chunk as if it were whole: where the
+// body must be whole, a reply without a promised length is refused.
+TEST_F(ServiceRequestWin, ABodyThatMayBeCutIsAFailedRead) {
+  const std::u16string cut = u"读取安装下载内容失败（Windows 错误 12030）";
+  constexpr LengthPromise optional = LengthPromise::Optional;
+  constexpr LengthPromise required = LengthPromise::Required;
+  const json whole = {{"status", 200}, {"body_size", 4096}};
+  const json chunked = {{"status", 200}, {"body_size", 4096}, {"chunked", true}};
+  const struct {
+    json reply;
+    LengthPromise rule;
+    bool ok;
+  } cases[] = {
+      {whole, required, true},
+      {{{"status", 200}, {"body_size", 4096}, {"cut_after", 60}}, optional, false},
+      {{{"status", 200}, {"body_size", 4096}, {"cut_after", 0}}, required, false},
+      {{{"status", 403}, {"body_size", 4096}, {"cut_after", 60}}, optional, false},
+      {chunked, optional, true},
+      {chunked, required, false},
+      {{{"status", 200}, {"body_size", 4096}, {"chunked", true}, {"cut_after", 3000}}, required, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reply.dump() + (c.rule == required ? " required" : " optional"));
+    SetReply(c.reply);
+    const Outcome outcome = Authorize(1048576, c.rule);
+    EXPECT_EQ(outcome.ok, c.ok) << Narrow(outcome.failureText);
+    if (c.ok) {
+      EXPECT_EQ(outcome.response, std::string(4096, 'x'));
+    } else {
+      EXPECT_EQ(outcome.failureText.rfind(cut, 0), 0u) << Narrow(outcome.failureText);
+    }
   }
 }
 

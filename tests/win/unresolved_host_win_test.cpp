@@ -9,7 +9,7 @@ namespace {
 
 TEST(UnresolvedHost, IsARequestFailureWithTheDnsHint) {
   SetupContext context;
-  std::string response;
+  SecretBytes response;
   EXPECT_FALSE(ServiceRequest(context, u"GET", u"/install/bootstrap.ps1", u"", "", response, 4096));
   EXPECT_EQ(context.failureText, u"请求安装服务失败（Windows 错误 12007）\n请检查 DNS 是否能解析 localhost。");
 }
