@@ -11,20 +11,19 @@
 namespace vaq {
 namespace {
 
-// Only this platform hands these out, so the downcasts below are safe.
+// Only this platform hands these out, so the downcasts below are safe. Each is allocated before
+// the system call that fills it: once a file exists or PowerShell runs, nothing may fail before
+// its handle is owned and handed out.
 struct WindowsDescriptor final : InstallPlatform::SecurityDescriptor {
-  explicit WindowsDescriptor(PSECURITY_DESCRIPTOR descriptor) : owner(descriptor) {}
   UniqueLocal owner;
 };
 
 struct WindowsFile final : InstallPlatform::File {
-  explicit WindowsFile(HANDLE handle) : owner(handle) {}
   UniqueFile owner;
 };
 
 // Members go in reverse order: the thread handle is closed before the process handle.
 struct WindowsProcess final : InstallPlatform::Process {
-  explicit WindowsProcess(const PROCESS_INFORMATION& info) : process(info.hProcess), thread(info.hThread) {}
   UniqueHandleKernel process;
   UniqueHandleKernel thread;
 };
@@ -34,9 +33,12 @@ HANDLE ProcessOf(InstallPlatform::Process& process) {
   return static_cast<WindowsProcess&>(process).process.Get();
 }
 
-std::unique_ptr<InstallPlatform::File> FileOrNull(HANDLE handle) {
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
-  return std::make_unique<WindowsFile>(handle);
+std::unique_ptr<InstallPlatform::File> OpenFile(const std::u16string& path, DWORD access, DWORD share,
+                                                DWORD disposition) {
+  auto file = std::make_unique<WindowsFile>();
+  file->owner.Reset(CreateFileW(AsWide(path), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file->owner) return nullptr;
+  return file;
 }
 
 }  // namespace
@@ -56,12 +58,13 @@ bool WindowsInstallPlatform::NewRunIdentifier(char16_t* buffer) {
 std::unique_ptr<InstallPlatform::SecurityDescriptor> WindowsInstallPlatform::DescriptorFromSddl(
     std::u16string_view sddl) {
   const std::u16string text(sddl);
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(AsWide(text), SDDL_REVISION_1, &descriptor,
-                                                            nullptr)) {
-    return nullptr;
-  }
-  return std::make_unique<WindowsDescriptor>(descriptor);
+  auto descriptor = std::make_unique<WindowsDescriptor>();
+  PSECURITY_DESCRIPTOR made = nullptr;
+  const BOOL converted =
+      ConvertStringSecurityDescriptorToSecurityDescriptorW(AsWide(text), SDDL_REVISION_1, &made, nullptr);
+  descriptor->owner.Reset(made);
+  if (!converted) return nullptr;
+  return descriptor;
 }
 
 bool WindowsInstallPlatform::MakeDirectory(const std::u16string& path, const SecurityDescriptor& descriptor) {
@@ -73,12 +76,11 @@ bool WindowsInstallPlatform::MakeDirectory(const std::u16string& path, const Sec
 }
 
 std::unique_ptr<InstallPlatform::File> WindowsInstallPlatform::CreateNewFile(const std::u16string& path) {
-  return FileOrNull(CreateFileW(AsWide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return OpenFile(path, GENERIC_WRITE, 0, CREATE_NEW);
 }
 
 std::unique_ptr<InstallPlatform::File> WindowsInstallPlatform::OpenForReading(const std::u16string& path) {
-  return FileOrNull(
-      CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return OpenFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
 }
 
 bool WindowsInstallPlatform::Write(File& file, const void* data, uint32_t size, uint32_t& written) {
@@ -105,12 +107,15 @@ std::unique_ptr<InstallPlatform::Process> WindowsInstallPlatform::StartProcess(
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
+  auto process = std::make_unique<WindowsProcess>();
   PROCESS_INFORMATION info = {};
   if (!CreateProcessW(AsWide(application), AsWide(commandLine.data()), nullptr, nullptr, FALSE,
                       CREATE_NO_WINDOW, nullptr, AsWide(workingDirectory), &startup, &info)) {
     return nullptr;
   }
-  return std::make_unique<WindowsProcess>(info);
+  process->process.Reset(info.hProcess);
+  process->thread.Reset(info.hThread);
+  return process;
 }
 
 bool WindowsInstallPlatform::WaitForExit(Process& process) {
