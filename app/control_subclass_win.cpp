@@ -183,9 +183,6 @@ void BoxDigitSlots::Focus(int index) { SetFocus(Box(index)); }
 
 void BoxDigitSlots::PostSubmit() { PostMessageW(setupWindow_, WM_SETUP_SUBMIT_CODE, 0, 0); }
 
-void BoxDigitSlots::RepaintPage() {
-  InvalidateRect(setupWindow_, nullptr, FALSE);
-  AnnouncePageChanges(setupWindow_);
-}
+void BoxDigitSlots::RepaintPage() { InvalidateRect(setupWindow_, nullptr, FALSE); }
 
 }  // namespace vaq

@@ -38,10 +38,7 @@ void WindowControls::RepaintControl(WindowHandle control) {
   InvalidateRect(AsWindow(control), nullptr, FALSE);
 }
 
-void WindowControls::RepaintWindow() {
-  InvalidateRect(window_, nullptr, FALSE);
-  AnnouncePageChanges(window_);
-}
+void WindowControls::RepaintWindow() { InvalidateRect(window_, nullptr, FALSE); }
 
 void WindowControls::SetTimer(uintptr_t timerId, uint32_t periodMs) {
   ::SetTimer(window_, timerId, periodMs, nullptr);
@@ -107,6 +104,10 @@ LRESULT CALLBACK SetupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       return 0;
     case WM_GETOBJECT:
       if (const std::optional<LRESULT> answer = AnswerGetObject(window, wParam, lParam)) return *answer;
+      break;
+    case WM_PAINT:
+      // Screen readers hear of what the frame shows, not of the steps that led there.
+      AnnouncePageChanges(window);
       break;
     case WM_NCDESTROY:
       DisconnectAccessible(window);
