@@ -108,6 +108,7 @@ class Road:
         self.options = options
         self.name = name
         self.shots = 0
+        self.heard_before = False
         reset_service()
         beside = {}
         if options.planted_dll:
@@ -130,7 +131,11 @@ class Road:
             screen_reader.check_page(self.hear(), page)
 
     def hear(self):
-        return screen_reader.read(self.options.screen_reader, SCRATCH)
+        heard = screen_reader.read(self.options.screen_reader, SCRATCH)
+        # oleacc is loaded on the first request, not before.
+        expect(heard["oleacc_before"] == self.heard_before, f"{self.name}: oleacc loaded: {heard['oleacc_before']}")
+        self.heard_before = True
+        return heard
 
     def size(self):
         return self.installer.geometry()

@@ -1,10 +1,13 @@
 // Reads the running installer's window as a screen reader does, from another process over MSAA,
 // and writes what it finds as JSON (UTF-8) to the file named by its argument:
-//   {"window": {name, description, value, state}, "controls": [{id, class, name, ..., state}]}
-// with the visible child controls in creation order. Strings a call refused are null.
+//   {"oleacc_before": bool, "window": {name, description, value, state},
+//    "controls": [{id, class, name, ..., state}]}
+// with the visible child controls in creation order; oleacc_before tells whether the installer
+// had oleacc.dll loaded before this read. Strings a call refused are null.
 //   wine screen_reader.exe OUT.json    (exit code 0, or 1 with no window or no object)
 #include <windows.h>
 #include <oleacc.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -63,6 +66,21 @@ json ReadWindow(HWND window) {
   return read;
 }
 
+bool HasModule(HWND window, const wchar_t* name) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, process);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  MODULEENTRY32W module = {};
+  module.dwSize = sizeof(module);
+  bool found = false;
+  for (BOOL more = Module32FirstW(snapshot, &module); more && !found; more = Module32NextW(snapshot, &module)) {
+    found = lstrcmpiW(module.szModule, name) == 0;
+  }
+  CloseHandle(snapshot);
+  return found;
+}
+
 BOOL CALLBACK CollectChild(HWND child, LPARAM children) {
   reinterpret_cast<std::vector<HWND>*>(children)->push_back(child);
   return TRUE;
@@ -75,6 +93,7 @@ int wmain(int argc, wchar_t** argv) {
   const HWND window = FindWindowW(L"VAQOnlineSetup", nullptr);
   if (window == nullptr || FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
   json out;
+  out["oleacc_before"] = HasModule(window, L"oleacc.dll");
   out["window"] = ReadWindow(window);
   out["controls"] = json::array();
   std::vector<HWND> children;
