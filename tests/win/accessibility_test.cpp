@@ -26,20 +26,34 @@ using dev_service::SetReply;
 constexpr wchar_t kClassName[] = L"VAQOnlineSetup";
 constexpr auto kPatience = std::chrono::seconds(30);
 
+// An announcement and what the window's object read at that moment.
 struct Heard {
   DWORD event;
   LONG object;
   LONG child;
+  std::wstring name;
+  std::wstring description;
+  bool busy;
   bool operator==(const Heard& other) const {
-    return event == other.event && object == other.object && child == other.child;
+    return event == other.event && object == other.object && child == other.child && name == other.name &&
+           description == other.description && busy == other.busy;
   }
 };
-constexpr Heard kNameChanged{EVENT_OBJECT_NAMECHANGE, OBJID_CLIENT, CHILDID_SELF};
-constexpr Heard kDescriptionChanged{EVENT_OBJECT_DESCRIPTIONCHANGE, OBJID_CLIENT, CHILDID_SELF};
 
 std::ostream& operator<<(std::ostream& out, const Heard& heard) {
   return out << (heard.event == EVENT_OBJECT_NAMECHANGE ? "name" : "description") << " changed on object "
-             << heard.object << " child " << heard.child;
+             << heard.object << " child " << heard.child << ": " << testing::PrintToString(heard.name) << " / "
+             << testing::PrintToString(heard.description) << (heard.busy ? ", busy" : "");
+}
+
+const std::wstring kCodeTitle = L"输入安装授权码";
+const std::wstring kServiceLine = L"安装中心  https://localhost\r\n";
+const std::wstring kVerifying = kServiceLine + L"正在验证安装授权码…";
+const std::wstring kHint = kServiceLine + L"输入或粘贴 4 位授权码后自动验证。";
+const std::wstring kFailureTitle = L"VAQ 客户端安装失败";
+
+Heard Page(DWORD event, const std::wstring& name, const std::wstring& description, bool busy) {
+  return {event, OBJID_CLIENT, CHILDID_SELF, name, description, busy};
 }
 
 // Filled by the hook on the window's thread, read by the driver.
@@ -51,25 +65,35 @@ std::vector<Heard> g_onControls;
 // The window's object as a screen reader holds it, taken when the failure page is announced.
 IAccessible* g_held = nullptr;
 
-std::wstring NameOf(IAccessible* object) {
+VARIANT Self() {
   VARIANT self;
   VariantInit(&self);
   self.vt = VT_I4;
   self.lVal = CHILDID_SELF;
-  BSTR name = nullptr;
-  if (object->get_accName(self, &name) != S_OK) return L"(no name)";
-  std::wstring text(name, SysStringLen(name));
-  SysFreeString(name);
-  return text;
+  return self;
 }
 
-// Holds the window's object when its name is the failure page's title.
-void HoldOnFailurePage(HWND window) {
+std::wstring Text(IAccessible* object, HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, BSTR*)) {
+  BSTR text = nullptr;
+  if ((object->*getter)(Self(), &text) != S_OK) return L"(refused)";
+  std::wstring read(text, SysStringLen(text));
+  SysFreeString(text);
+  return read;
+}
+
+// Reads the window as a screen reader would on hearing the event; keeps the object of the
+// failure page.
+void ReadWindow(HWND window, Heard& heard) {
   IAccessible* object = nullptr;
   if (FAILED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object)))) {
     return;
   }
-  if (g_held == nullptr && NameOf(object) == L"VAQ 客户端安装失败") {
+  heard.name = Text(object, &IAccessible::get_accName);
+  heard.description = Text(object, &IAccessible::get_accDescription);
+  VARIANT state;
+  VariantInit(&state);
+  heard.busy = object->get_accState(Self(), &state) == S_OK && state.vt == VT_I4 && (state.lVal & STATE_SYSTEM_BUSY);
+  if (g_held == nullptr && heard.name == kFailureTitle) {
     g_held = object;
     return;
   }
@@ -77,17 +101,19 @@ void HoldOnFailurePage(HWND window) {
 }
 
 void CALLBACK Record(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
+  HWND setupWindow = nullptr;
   {
     std::lock_guard<std::mutex> lock(g_mutex);
-    if (g_window == nullptr || (window != g_window && GetParent(window) != g_window)) return;
-    if (window != g_window) {
-      g_onControls.push_back({event, object, child});
-      return;
-    }
-    g_onWindow.push_back({event, object, child});
+    setupWindow = g_window;
+  }
+  if (setupWindow == nullptr || (window != setupWindow && GetParent(window) != setupWindow)) return;
+  Heard heard{event, object, child, L"", L"", false};
+  if (window == setupWindow) ReadWindow(window, heard);
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    (window == setupWindow ? g_onWindow : g_onControls).push_back(heard);
   }
   g_changed.notify_all();
-  if (event == EVENT_OBJECT_NAMECHANGE) HoldOnFailurePage(window);
 }
 
 HWND WaitForWindow() {
@@ -184,8 +210,13 @@ TEST_F(Announcements, CodeRoadWithOneFailedCode) {
     return true;
   });
   EXPECT_EQ(exitCode, 0) << "the confirmation page was cancelled";
-  const std::vector<Heard> expected = {kDescriptionChanged, kDescriptionChanged, kDescriptionChanged,
-                                       kDescriptionChanged, kNameChanged};
+  const std::wstring refused = kServiceLine + L"安装授权无效或已过期，请使用新的 4 位安装授权码。（HTTP 403）";
+  const std::vector<Heard> expected = {
+      Page(EVENT_OBJECT_DESCRIPTIONCHANGE, kCodeTitle, kVerifying, true),
+      Page(EVENT_OBJECT_DESCRIPTIONCHANGE, kCodeTitle, refused, false),
+      Page(EVENT_OBJECT_DESCRIPTIONCHANGE, kCodeTitle, kHint, false),
+      Page(EVENT_OBJECT_DESCRIPTIONCHANGE, kCodeTitle, kVerifying, true),
+      Page(EVENT_OBJECT_NAMECHANGE, L"将要安装 VAQ 客户端", L"请确认在此设备上安装，倒计时结束后将自动继续。", false)};
   EXPECT_EQ(g_onWindow, expected);
   for (const Heard& heard : g_onControls) EXPECT_NE(heard.object, OBJID_CLIENT) << heard;
 }
@@ -203,22 +234,22 @@ TEST_F(Announcements, FailureRoad) {
     return true;
   });
   EXPECT_EQ(exitCode, 0);
-  const std::vector<Heard> expected = {kDescriptionChanged, kNameChanged, kNameChanged, kNameChanged};
+  const std::vector<Heard> expected = {
+      Page(EVENT_OBJECT_DESCRIPTIONCHANGE, kCodeTitle, kVerifying, true),
+      Page(EVENT_OBJECT_NAMECHANGE, L"将要安装 VAQ 客户端", L"请确认在此设备上安装，倒计时结束后将自动继续。", false),
+      Page(EVENT_OBJECT_NAMECHANGE, L"正在安装 VAQ 客户端", L"正在安全下载并配置服务，请保持网络连接。", true),
+      Page(EVENT_OBJECT_NAMECHANGE, kFailureTitle, L"可复制下方错误信息，交由管理员排查。", false)};
   EXPECT_EQ(g_onWindow, expected);
   for (const Heard& heard : g_onControls) EXPECT_NE(heard.object, OBJID_CLIENT) << heard;
 
   // The object taken on the failure page outlives the window and refuses every call.
   ASSERT_NE(g_held, nullptr) << "the failure page was never read";
-  VARIANT self;
-  VariantInit(&self);
-  self.vt = VT_I4;
-  self.lVal = CHILDID_SELF;
   BSTR text = nullptr;
-  EXPECT_EQ(g_held->get_accName(self, &text), CO_E_OBJNOTCONNECTED);
-  EXPECT_EQ(g_held->get_accValue(self, &text), CO_E_OBJNOTCONNECTED);
+  EXPECT_EQ(g_held->get_accName(Self(), &text), CO_E_OBJNOTCONNECTED);
+  EXPECT_EQ(g_held->get_accValue(Self(), &text), CO_E_OBJNOTCONNECTED);
   VARIANT state;
   VariantInit(&state);
-  EXPECT_EQ(g_held->get_accState(self, &state), CO_E_OBJNOTCONNECTED);
+  EXPECT_EQ(g_held->get_accState(Self(), &state), CO_E_OBJNOTCONNECTED);
   long count = 0;
   EXPECT_EQ(g_held->get_accChildCount(&count), CO_E_OBJNOTCONNECTED);
 }
