@@ -6,7 +6,8 @@ installation service and the PowerShell stand-in, driven with the keyboard and m
                --screen-reader screen_reader.exe --artifacts DIR [-k name] [--planted-dll marker.dll]
 
 Runs inside scripts/wine-session.sh and scripts/with-dev-service.sh. Each road saves a
-screenshot of every page it passes in DIR and reads that page as a screen reader does. With --planted-dll every road also runs with that
+screenshot of every page it passes in DIR and reads the page as a screen reader does (over
+MSAA, from another process). With --planted-dll every road also runs with that
 DLL copied beside the exe under the names of system libraries, which Wine is told to look for
 there first (as Windows does for a DLL that is not a KnownDLL); no road may load one.
 """
@@ -133,7 +134,8 @@ class Road:
     def hear(self):
         heard = screen_reader.read(self.options.screen_reader, SCRATCH)
         # oleacc is loaded on the first request, not before.
-        expect(heard["oleacc_before"] == self.heard_before, f"{self.name}: oleacc loaded: {heard['oleacc_before']}")
+        expect(heard["oleacc_before"] == self.heard_before,
+               f"{self.name}: oleacc loaded before this read: {heard['oleacc_before']}")
         self.heard_before = True
         return heard
 
