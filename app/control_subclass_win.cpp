@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "app/accessibility_win.h"
 #include "app/handles_win.h"
 #include "app/setup_context.h"
 #include "app/text.h"
@@ -72,6 +73,18 @@ std::optional<LRESULT> DigitBoxMessage(HWND box, int index, UINT message, WPARAM
   }
 }
 
+// Screen readers get the boxes' names; Tab leaves the read-only error box, which as a
+// multi-line EDIT would otherwise ask for every key.
+std::optional<LRESULT> AccessibilityMessage(WNDPROC previous, HWND control, UINT message, WPARAM wParam,
+                                            LPARAM lParam) {
+  if (message == WM_GETOBJECT) return AnswerGetObject(control, wParam, lParam);
+  if (message != WM_GETDLGCODE || control != g_setup.errorEdit) return std::nullopt;
+  const LRESULT code = CallWindowProcW(previous, control, message, wParam, lParam);
+  const auto* asked = reinterpret_cast<const MSG*>(lParam);
+  if (asked == nullptr || asked->message != WM_KEYDOWN || asked->wParam != VK_TAB) return code;
+  return code & ~static_cast<LRESULT>(DLGC_WANTTAB | DLGC_WANTALLKEYS);
+}
+
 LRESULT CommonMessage(WNDPROC previous, HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_KEYDOWN && wParam == 'A' && ControlHeld() && control == g_setup.errorEdit) {
     SendMessageW(control, EM_SETSEL, 0, -1);
@@ -101,6 +114,7 @@ LRESULT CommonMessage(WNDPROC previous, HWND control, UINT message, WPARAM wPara
   if (ChangesTheLook(message)) RepaintPage(control);
   if (message == WM_NCDESTROY) {
     RemovePropW(control, kOriginalProcProperty);
+    DisconnectAccessible(control);
     if (g_setup.hotControl == control) g_setup.hotControl = nullptr;
   }
   return result;
@@ -123,6 +137,9 @@ bool InstallControlSubclass(HWND control) {
 LRESULT CALLBACK ControlSubclassProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
   const auto previous = reinterpret_cast<WNDPROC>(GetPropW(control, kOriginalProcProperty));
   if (previous == nullptr) return DefWindowProcW(control, message, wParam, lParam);
+  if (const std::optional<LRESULT> result = AccessibilityMessage(previous, control, message, wParam, lParam)) {
+    return *result;
+  }
   const int index = DigitBoxIndex(control);
   if (index >= 0) {
     if (const std::optional<LRESULT> result = DigitBoxMessage(control, index, message, wParam)) {

@@ -1,7 +1,9 @@
 #include "app/setup_window_win.h"
 
+#include <optional>
 #include <string>
 
+#include "app/accessibility_win.h"
 #include "app/handles_win.h"
 #include "app/wide_win.h"
 #include "app/window_presentation_win.h"
@@ -100,6 +102,16 @@ LRESULT CALLBACK SetupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_SETUP_INSTALL_DONE:
       OnInstallDone(g_setup, controls, wParam != 0);
       return 0;
+    case WM_GETOBJECT:
+      if (const std::optional<LRESULT> answer = AnswerGetObject(window, wParam, lParam)) return *answer;
+      break;
+    case WM_PAINT:
+      // Screen readers hear of what the frame shows, not of the steps that led there.
+      AnnouncePageChanges(window);
+      break;
+    case WM_NCDESTROY:
+      DisconnectAccessible(window);
+      break;
     default:
       break;
   }

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/text.h"
+#include "service/service_contract.h"
+
 namespace vaq {
 namespace {
 
@@ -19,6 +22,7 @@ constexpr int32_t kRoundedRadius = 10;  // code boxes and the error panel
 constexpr int32_t kServiceLineHeight = 24;
 constexpr int32_t kHintGap = 12;
 constexpr int32_t kHintBottomGap = 4;
+constexpr std::u16string_view kLineBreak = u"\r\n";
 
 struct PageTexts {
   std::u16string_view title;
@@ -48,6 +52,38 @@ std::u16string_view PageTitle(const PageKind& page) { return TextsOf(page).title
 std::u16string_view PageSubtitle(const PageKind& page) {
   if (page.state == SetupState::EnterCode) return {};
   return TextsOf(page).subtitle;
+}
+
+std::u16string ServiceLine() {
+  std::u16string line(page_text::kServiceLinePrefix);
+  line += service::kHost;
+  return line;
+}
+
+CodeHint CodeHintOf(const SetupContext& context) {
+  if (context.authorizeThread != nullptr) return {page_text::kVerifying, false};
+  const std::u16string& failure = context.authorizeRequest.failureText;
+  if (!failure.empty()) return {failure, true};
+  return {page_text::kCodeHint, false};
+}
+
+std::u16string PageDescription(const PageKind& page, const SetupContext& context) {
+  if (page.state != SetupState::EnterCode) return std::u16string(PageSubtitle(page));
+  std::u16string lines = ServiceLine();
+  lines += kLineBreak;
+  lines += CodeHintOf(context).text;
+  return lines;
+}
+
+bool PageBusy(const SetupContext& context) {
+  return context.authorizeThread != nullptr || context.state == SetupState::Installing;
+}
+
+std::u16string CodeBoxName(int index) {
+  std::u16string name(page_text::kCodeBoxNameHead);
+  name += DecimalText(static_cast<uint32_t>(index + 1));
+  name += page_text::kCodeBoxNameTail;
+  return name;
 }
 
 void RenderCard(Surface& surface, const PageLayout& layout) {

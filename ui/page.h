@@ -1,6 +1,7 @@
 #pragma once
 // What each page shows: palette, texts, and the parts of the page drawn without text.
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "app/setup_context.h"
@@ -30,6 +31,9 @@ constexpr std::u16string_view kServiceLinePrefix = u"安装中心  https://";
 constexpr std::u16string_view kVerifying = u"正在验证安装授权码…";
 constexpr std::u16string_view kCodeHint = u"输入或粘贴 4 位授权码后自动验证。";
 constexpr std::u16string_view kBullet = u"\u2022";
+constexpr std::u16string_view kCodeBoxNameHead = u"授权码第 ";
+constexpr std::u16string_view kCodeBoxNameTail = u" 位";
+constexpr std::u16string_view kErrorBoxName = u"错误信息";
 }  // namespace page_text
 
 // The failure page: Finished without success, or a run that could not read its own path.
@@ -43,6 +47,25 @@ struct PageKind {
 std::u16string_view PageTitle(const PageKind& page);
 // Empty on the code page.
 std::u16string_view PageSubtitle(const PageKind& page);
+
+// "安装中心  https://" and the service host: the code page's line under the title.
+std::u16string ServiceLine();
+
+// The code page's line under the boxes: the hint, or what replaces it while a code is verified
+// or after one failed.
+struct CodeHint {
+  std::u16string_view text;
+  bool failure;
+};
+CodeHint CodeHintOf(const SetupContext& context);
+
+// What screen readers are told, from the same texts the page draws: the title is the window's
+// name, the lines drawn under it (in reading order, one per line) its description.
+std::u16string PageDescription(const PageKind& page, const SetupContext& context);
+// A code verified or an installation running.
+bool PageBusy(const SetupContext& context);
+// "授权码第 1 位" for the first box.
+std::u16string CodeBoxName(int index);
 
 // Clears the surface and draws the shadow and the bordered card of the layout.
 void RenderCard(Surface& surface, const PageLayout& layout);

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "service/service_contract.h"
 #include "ui/layout_win.h"
 #include "ui/page.h"
 #include "ui/text_win.h"
@@ -14,12 +13,6 @@ constexpr int kProductOffset = 120;
 
 bool DrawTextIn(Surface& surface, std::u16string_view text, HFONT font, const Rect& r, Colour colour, UINT format) {
   return DrawTextAlpha(surface, text, font, r.left, r.top, r.right, r.bottom, colour, format | DT_NOPREFIX, 255);
-}
-
-std::u16string ServiceLine() {
-  std::u16string line(page_text::kServiceLinePrefix);
-  line += service::kHost;
-  return line;
 }
 
 }  // namespace
@@ -52,23 +45,16 @@ void DrawCodeEntryOverlay(Surface& surface, int dpi) {
   const SetupFonts fonts = CurrentFonts();
   DrawTextIn(surface, ServiceLine(), fonts.body, ServiceLineRect(layout), palette::kMuted,
              DT_SINGLELINE | DT_END_ELLIPSIS);
-  const bool verifying = g_setup.authorizeThread != nullptr;
-  const bool error = !verifying && !g_setup.authorizeRequest.failureText.empty();
+  const CodeHint hint = CodeHintOf(g_setup);
   const HWND focus = GetFocus();
   for (int i = 0; i < kDigitCount; ++i) {
     const HWND box = static_cast<HWND>(g_setup.digitBoxes[i]);
     const bool filled = box != nullptr && GetWindowTextLengthW(box) > 0;
-    DrawCodeBox(surface, CodeBoxRect(layout, i), fonts.title, dpi, filled, box != nullptr && box == focus, error);
+    DrawCodeBox(surface, CodeBoxRect(layout, i), fonts.title, dpi, filled, box != nullptr && box == focus,
+                hint.failure);
   }
-  const UINT hintFormat = DT_WORDBREAK | DT_END_ELLIPSIS;
-  const Rect hint = CodeHintRect(layout);
-  if (verifying) {
-    DrawTextIn(surface, page_text::kVerifying, fonts.body, hint, palette::kMuted, hintFormat);
-  } else if (error) {
-    DrawTextIn(surface, g_setup.authorizeRequest.failureText, fonts.body, hint, palette::kAlert, hintFormat);
-  } else {
-    DrawTextIn(surface, page_text::kCodeHint, fonts.body, hint, palette::kMuted, hintFormat);
-  }
+  DrawTextIn(surface, hint.text, fonts.body, CodeHintRect(layout), hint.failure ? palette::kAlert : palette::kMuted,
+             DT_WORDBREAK | DT_END_ELLIPSIS);
 }
 
 }  // namespace vaq

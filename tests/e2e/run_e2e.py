@@ -3,10 +3,11 @@
 installation service and the PowerShell stand-in, driven with the keyboard and mouse.
 
     run_e2e.py --exe VAQ-Setup.exe --standin powershell_standin.exe --trust-ca trust_ca.exe
-               --artifacts DIR [-k name] [--planted-dll marker.dll]
+               --screen-reader screen_reader.exe --artifacts DIR [-k name] [--planted-dll marker.dll]
 
 Runs inside scripts/wine-session.sh and scripts/with-dev-service.sh. Each road saves a
-screenshot of every page it passes in DIR. With --planted-dll every road also runs with that
+screenshot of every page it passes in DIR and reads the page as a screen reader does (over
+MSAA, from another process). With --planted-dll every road also runs with that
 DLL copied beside the exe under the names of system libraries, which Wine is told to look for
 there first (as Windows does for a DLL that is not a KnownDLL); no road may load one.
 """
@@ -20,6 +21,7 @@ import sys
 import time
 import traceback
 
+import screen_reader
 from desktop import Installer, clipboard_text, screenshot, set_clipboard_text, wait_until
 
 CONTROL = os.environ.get("VAQ_DEV_SERVICE_CONTROL", "")
@@ -50,6 +52,8 @@ PLANTED_DLLS = ["winhttp", "crypt32", "msasn1", "wintrust", "bcrypt", "ncrypt", 
 # Wine 8 resolves the delay-loaded imports of its builtins along the full search path, ignoring
 # SetDefaultDllDirectories, where Windows uses the default directories).
 CONTROL_DLL = "version"
+# Loaded by the program on a screen reader's first request; every road reads its pages.
+PLANTED_DLLS.append("oleacc")
 
 
 def wine(*args):
@@ -105,6 +109,7 @@ class Road:
         self.options = options
         self.name = name
         self.shots = 0
+        self.heard_before = False
         reset_service()
         beside = {}
         if options.planted_dll:
@@ -123,6 +128,16 @@ class Road:
     def shot(self, page):
         self.shots += 1
         screenshot(os.path.join(self.options.artifacts, f"{self.name}-{self.shots:02d}-{page}.png"))
+        if page in screen_reader.PAGES:
+            screen_reader.check_page(self.hear(), page)
+
+    def hear(self):
+        heard = screen_reader.read(self.options.screen_reader, SCRATCH)
+        # oleacc is loaded on the first request, not before.
+        expect(heard["oleacc_before"] == self.heard_before,
+               f"{self.name}: oleacc loaded before this read: {heard['oleacc_before']}")
+        self.heard_before = True
+        return heard
 
     def size(self):
         return self.installer.geometry()
@@ -169,7 +184,7 @@ def requests_to(path):
 def test_code_road(options):
     """Four typed digits, verification, countdown, installation, success page that closes itself."""
     with Road(options, "code-road") as road:
-        bootstrap_script("# vaq-sleep-ms: 3000\r\n# vaq-exit: 0\r\nWrite-Output 'ok'\r\n")
+        bootstrap_script("# vaq-sleep-ms: 5000\r\n# vaq-exit: 0\r\nWrite-Output 'ok'\r\n")
         expect(road.size() == ENTER_CODE_SIZE, f"code page is {road.size()}")
         road.shot("enter-code")
         road.installer.type(CODE)
@@ -218,6 +233,11 @@ def test_refused_code(options):
         time.sleep(1.5)
         expect(road.size() == ENTER_CODE_SIZE, "left the code page")
         road.shot("refused")
+        heard = road.hear()
+        failure = heard["window"]["description"].split("\r\n")[1]
+        expect(failure not in (screen_reader.CODE_HINT, ""), f"failure line {failure!r}")
+        boxes = screen_reader.controls(heard, "EDIT")
+        expect([b["description"] for b in boxes] == [failure] * 4, f"code boxes {boxes}")
         road.installer.key("Escape")
         code = road.exit_code(10)
         expect(code == 1, f"exit code {code}")
@@ -234,7 +254,6 @@ def test_failed_script(options):
         expected = f"安装失败\n凭证 {MARKER}\n"
         set_clipboard_text("before")
         # Focus starts on the primary button; the copy button comes before it in tab order.
-        # (Forwards, Wine's multi-line EDIT keeps the Tab key once it has the focus.)
         road.installer.key("shift+Tab", "Return")
         time.sleep(1.0)
         copied = clipboard_text()
@@ -308,6 +327,22 @@ def test_tab_order(options):
         expect(not received(), "something was sent to the service")
 
 
+def test_error_box_tab(options):
+    """On the failure page Tab and Shift+Tab move through error box, copy and close buttons."""
+    with Road(options, "error-box-tab", f"VAQ-Setup-{GRANT}.exe") as road:
+        bootstrap_script("# vaq-exit: 3\r\n")
+        road.installer.key("Return")
+        road.wait_size(FAILURE_SIZE, 25, "the failure page")
+        road.shot("failure")
+        for keys, control in ((["shift+Tab", "shift+Tab"], 0), (["Tab"], 3), (["Tab"], 1)):
+            road.installer.key(*keys)
+            time.sleep(0.5)
+            focus = screen_reader.focused(road.hear())
+            expect(focus == control, f"after {keys} the focus is on {focus}, not {control}")
+        road.installer.key("Return")  # the close button
+        expect(road.exit_code(10) == 0, "exit code")
+
+
 def test_high_dpi(options):
     """At 144 DPI the confirmation page is 744 x 492."""
     reg_add(r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", 144)
@@ -335,8 +370,8 @@ def test_planted_dll_control(options):
 
 
 ROADS = [test_code_road, test_file_name_roads, test_refused_code, test_failed_script,
-         test_cut_download, test_paste,
-         test_tab_order, test_high_dpi, test_planted_dll_control]
+         test_cut_download, test_paste, test_tab_order, test_error_box_tab, test_high_dpi,
+         test_planted_dll_control]
 
 
 def prepare(options):
@@ -353,6 +388,7 @@ def main():
     parser.add_argument("--exe", required=True)
     parser.add_argument("--standin", required=True)
     parser.add_argument("--trust-ca", required=True)
+    parser.add_argument("--screen-reader", required=True)
     parser.add_argument("--artifacts", required=True)
     parser.add_argument("-k", help="run only the roads whose name contains this")
     parser.add_argument("--planted-dll", help="a marker DLL to plant beside the exe")

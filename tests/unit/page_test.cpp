@@ -99,5 +99,63 @@ TEST(CodePage, HintAndServiceLineAt96) {
   EXPECT_EQ(ErrorPanelRect(ComputePageLayout(576, 476, 96, true)), (Rect{30, 174, 546, 378}));
 }
 
+// What a screen reader is told comes from the texts the page draws.
+TEST(SpokenPage, DescriptionIsTheLinesUnderTheTitle) {
+  const std::u16string service = u"安装中心  https://localhost";
+  const struct {
+    PageKind page;
+    std::u16string description;
+  } cases[] = {
+      {{SetupState::EnterCode, false, false}, service + u"\r\n输入或粘贴 4 位授权码后自动验证。"},
+      {{SetupState::Confirm, false, false}, u"请确认在此设备上安装，倒计时结束后将自动继续。"},
+      {{SetupState::Installing, false, false}, u"正在安全下载并配置服务，请保持网络连接。"},
+      {{SetupState::Finished, true, false}, u"设备已完成配置，此窗口将在倒计时结束后关闭。"},
+      {{SetupState::Finished, false, false}, u"可复制下方错误信息，交由管理员排查。"},
+      {{SetupState::Finished, false, true}, u"请重新下载安装包，保留文件的原始名称。"},
+  };
+  SetupContext context;
+  for (const auto& c : cases) {
+    EXPECT_EQ(PageDescription(c.page, context), c.description) << int(c.page.state);
+  }
+}
+
+TEST(SpokenPage, CodeHintFollowsVerificationAndFailure) {
+  SetupContext context;
+  const PageKind code{SetupState::EnterCode, false, false};
+  const std::u16string service = u"安装中心  https://localhost\r\n";
+  context.authorizeRequest.failureText = u"安装授权码无效。";
+  EXPECT_EQ(CodeHintOf(context).text, u"安装授权码无效。");
+  EXPECT_TRUE(CodeHintOf(context).failure);
+  EXPECT_EQ(PageDescription(code, context), service + u"安装授权码无效。");
+  // A running verification hides the failure line.
+  int thread = 0;
+  context.authorizeThread = &thread;
+  EXPECT_EQ(CodeHintOf(context).text, u"正在验证安装授权码…");
+  EXPECT_FALSE(CodeHintOf(context).failure);
+  EXPECT_EQ(PageDescription(code, context), service + u"正在验证安装授权码…");
+}
+
+TEST(SpokenPage, BusyWhileVerifyingOrInstalling) {
+  SetupContext context;
+  int thread = 0;
+  const struct {
+    SetupState state;
+    void* authorizeThread;
+    bool busy;
+  } cases[] = {{SetupState::EnterCode, nullptr, false}, {SetupState::EnterCode, &thread, true},
+               {SetupState::Confirm, nullptr, false},   {SetupState::Installing, nullptr, true},
+               {SetupState::Finished, nullptr, false}};
+  for (const auto& c : cases) {
+    context.state = c.state;
+    context.authorizeThread = c.authorizeThread;
+    EXPECT_EQ(PageBusy(context), c.busy) << int(c.state);
+  }
+}
+
+TEST(SpokenPage, CodeBoxesAreNamedByPosition) {
+  EXPECT_EQ(CodeBoxName(0), u"授权码第 1 位");
+  EXPECT_EQ(CodeBoxName(3), u"授权码第 4 位");
+}
+
 }  // namespace
 }  // namespace vaq

@@ -223,6 +223,24 @@ TEST_F(ControlSubclass, CtrlASelectsTheWholeErrorText) {
   EXPECT_EQ(end, static_cast<DWORD>(GetWindowTextLengthW(errorEdit)));
 }
 
+// The dialog manager moves the focus on Tab only when the focused control does not ask for it;
+// a multi-line EDIT asks for every key.
+TEST_F(ControlSubclass, TabIsLeftToTheDialogManagerInTheErrorBox) {
+  const HWND plain = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_MULTILINE | ES_READONLY, 0, 0, 10, 10, parent,
+                                     nullptr, nullptr, nullptr);
+  const struct {
+    HWND control;
+    WPARAM key;
+    bool asksForIt;
+  } cases[] = {{errorEdit, VK_TAB, false}, {errorEdit, 'A', true}, {plain, VK_TAB, true}};
+  for (const auto& c : cases) {
+    MSG key = {c.control, WM_KEYDOWN, c.key, 0, 0, {}};
+    const LRESULT code = SendMessageW(c.control, WM_GETDLGCODE, c.key, reinterpret_cast<LPARAM>(&key));
+    EXPECT_EQ((code & (DLGC_WANTTAB | DLGC_WANTALLKEYS)) != 0, c.asksForIt) << c.key;
+    EXPECT_NE(code & DLGC_HASSETSEL, 0) << "selection stays the box's own";
+  }
+}
+
 TEST_F(ControlSubclass, TheControlUnderThePointerIsHotUntilItIsLeft) {
   ValidateRect(parent, nullptr);
   SendMessageW(boxes[1], WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));

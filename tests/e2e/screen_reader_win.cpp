@@ -1,0 +1,116 @@
+// Reads the running installer's window as a screen reader does, from another process over MSAA,
+// and writes what it finds as JSON (UTF-8) to the file named by its argument:
+//   {"oleacc_before": bool, "window": {name, description, value, state},
+//    "controls": [{id, class, name, ..., state}]}
+// with the visible child controls in creation order; oleacc_before tells whether the installer
+// had oleacc.dll loaded before this read. Strings a call refused are null.
+//   wine screen_reader.exe OUT.json    (exit code 0, or 1 with no window or no object)
+#include <windows.h>
+#include <oleacc.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+namespace {
+
+using nlohmann::json;
+
+std::string Utf8(const wchar_t* text, int length) {
+  if (length == 0) return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+  std::string out(size_t(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), size, nullptr, nullptr);
+  return out;
+}
+
+// One text property of the object itself; null when the call fails.
+json Text(IAccessible* object, HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, BSTR*)) {
+  VARIANT self;
+  VariantInit(&self);
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR text = nullptr;
+  json value = nullptr;
+  if ((object->*getter)(self, &text) == S_OK) value = Utf8(text ? text : L"", text ? int(SysStringLen(text)) : 0);
+  SysFreeString(text);
+  return value;
+}
+
+json Read(IAccessible* object) {
+  json read;
+  read["name"] = Text(object, &IAccessible::get_accName);
+  read["description"] = Text(object, &IAccessible::get_accDescription);
+  read["value"] = Text(object, &IAccessible::get_accValue);
+  VARIANT self;
+  VariantInit(&self);
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  VARIANT state;
+  VariantInit(&state);
+  read["state"] = nullptr;
+  if (object->get_accState(self, &state) == S_OK && state.vt == VT_I4) read["state"] = state.lVal;
+  VariantClear(&state);
+  return read;
+}
+
+json ReadWindow(HWND window) {
+  IAccessible* object = nullptr;
+  if (FAILED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object)))) {
+    return nullptr;
+  }
+  json read = Read(object);
+  object->Release();
+  return read;
+}
+
+bool HasModule(HWND window, const wchar_t* name) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, process);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  MODULEENTRY32W module = {};
+  module.dwSize = sizeof(module);
+  bool found = false;
+  for (BOOL more = Module32FirstW(snapshot, &module); more && !found; more = Module32NextW(snapshot, &module)) {
+    found = lstrcmpiW(module.szModule, name) == 0;
+  }
+  CloseHandle(snapshot);
+  return found;
+}
+
+BOOL CALLBACK CollectChild(HWND child, LPARAM children) {
+  reinterpret_cast<std::vector<HWND>*>(children)->push_back(child);
+  return TRUE;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 2) return 2;
+  const HWND window = FindWindowW(L"VAQOnlineSetup", nullptr);
+  if (window == nullptr || FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+  json out;
+  out["oleacc_before"] = HasModule(window, L"oleacc.dll");
+  out["window"] = ReadWindow(window);
+  out["controls"] = json::array();
+  std::vector<HWND> children;
+  EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&children));
+  for (HWND child : children) {
+    if (!IsWindowVisible(child)) continue;
+    json control = ReadWindow(child);
+    if (control.is_null()) continue;
+    wchar_t className[64] = {};
+    control["class"] = Utf8(className, GetClassNameW(child, className, 64));
+    control["id"] = GetDlgCtrlID(child);
+    out["controls"].push_back(control);
+  }
+  CoUninitialize();
+  const std::string text = out.dump();
+  FILE* file = _wfopen(argv[1], L"wb");
+  if (file == nullptr) return 1;
+  const bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
+  return fclose(file) == 0 && written && !out["window"].is_null() ? 0 : 1;
+}
