@@ -11,6 +11,7 @@
 #include "app/elevation.h"
 #include "app/file_name_grant.h"
 #include "app/handles_win.h"
+#include "app/preloaded_libraries_win.h"
 #include "app/setup_context.h"
 #include "app/setup_window_win.h"
 #include "app/system_library_win.h"
@@ -206,6 +207,7 @@ void ReleaseUiResources() {
 
 int SetupMain(HINSTANCE instance) {
   RestrictDllSearchToSystem();
+  PreloadSystemLibraries(PreloadTime::StartUp);
   MakeDpiAware();
 
   if (const std::optional<std::u16string> path = ReadOwnPath()) {
