@@ -1,5 +1,6 @@
 #include "tests/win/ui_stage_win.h"
 
+#include "app/text.h"
 #include "app/wide_win.h"
 #include "app/window_presentation_win.h"
 #include "ui/frame_win.h"
@@ -82,7 +83,7 @@ bool Stage::Show(const StagePage& page, int dpi) {
   SetWindowTextW(static_cast<HWND>(g_setup.primaryButton), AsWide(page.primaryCaption));
   SetVisible(g_setup.copyButton, failurePage);
   SetVisible(g_setup.errorEdit, failurePage);
-  SetWindowTextW(static_cast<HWND>(g_setup.errorEdit), AsWide(page.failureText));
+  SetWindowTextW(static_cast<HWND>(g_setup.errorEdit), AsWide(WithCrLfBreaks(page.failureText)));
 
   if (!ApplyDpiLayout(dpi, window_, nullptr)) return false;
   // As at start-up: the first frame is presented before the window is shown.
