@@ -6,6 +6,7 @@
 #define DELAYIMP_INSECURE_WRITABLE_HOOKS
 #include <delayimp.h>
 
+#include <mutex>
 #include <string>
 
 namespace vaq {
@@ -16,8 +17,8 @@ namespace {
 // first loads what they will ask for by name.
 FARPROC WINAPI LoadDelayedFromSystem(unsigned notification, PDelayLoadInfo info) {
   if (notification != dliNotePreLoadLibrary) return nullptr;
-  static const bool preloaded = (PreloadSystemLibraries(PreloadTime::BeforeNetwork), true);
-  (void)preloaded;
+  static std::once_flag preloaded;
+  std::call_once(preloaded, PreloadSystemLibraries, PreloadTime::BeforeNetwork);
   // DLL names in the import table are ASCII.
   const std::string name(info->szDll);
   return reinterpret_cast<FARPROC>(LoadSystemLibrary(std::wstring(name.begin(), name.end()).c_str()));
