@@ -85,7 +85,16 @@ std::optional<LRESULT> AccessibilityMessage(WNDPROC previous, HWND control, UINT
   return code & ~static_cast<LRESULT>(DLGC_WANTTAB | DLGC_WANTALLKEYS);
 }
 
+// An EDIT resets its margins to the font's on WM_SETFONT; the error box keeps those it was given.
+LRESULT SetErrorBoxFont(WNDPROC previous, HWND control, WPARAM wParam, LPARAM lParam) {
+  const LRESULT margins = CallWindowProcW(previous, control, EM_GETMARGINS, 0, 0);
+  const LRESULT result = CallWindowProcW(previous, control, WM_SETFONT, wParam, lParam);
+  CallWindowProcW(previous, control, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, margins);
+  return result;
+}
+
 LRESULT CommonMessage(WNDPROC previous, HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SETFONT && control == g_setup.errorEdit) return SetErrorBoxFont(previous, control, wParam, lParam);
   if (message == WM_KEYDOWN && wParam == 'A' && ControlHeld() && control == g_setup.errorEdit) {
     SendMessageW(control, EM_SETSEL, 0, -1);
     RepaintPage(control);

@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "app/control_subclass_win.h"
+#include "app/elevation.h"
 #include "app/file_name_grant.h"
+#include "app/handles_win.h"
+#include "app/preloaded_libraries_win.h"
 #include "app/setup_context.h"
 #include "app/setup_window_win.h"
 #include "app/system_library_win.h"
@@ -69,16 +72,32 @@ std::optional<std::u16string> ReadOwnPath() {
   return std::u16string(AsU16View(buffer.data(), length));
 }
 
-int RelaunchElevated() {
-  const std::optional<std::u16string> path = ReadOwnPath();
-  if (!path) return 1;
-  SHELLEXECUTEINFOW info{};
-  info.cbSize = sizeof(info);
-  info.lpVerb = L"runas";
-  info.lpFile = AsWide(*path);
-  info.nShow = SW_SHOWNORMAL;
-  return ShellExecuteExW(&info) ? 0 : 1;
-}
+class ShellElevation : public ElevationPlatform {
+ public:
+  bool HasAdministratorRights() override { return IsUserAnAdmin() != FALSE; }
+
+  std::vector<std::u16string> Arguments() override {
+    int count = 0;
+    const UniqueLocal owned(CommandLineToArgvW(GetCommandLineW(), &count));
+    const auto* const arguments = static_cast<const LPWSTR*>(owned.Get());
+    std::vector<std::u16string> result;
+    for (int i = 1; arguments != nullptr && i < count; ++i) result.emplace_back(AsU16(arguments[i]));
+    return result;
+  }
+
+  bool RelaunchElevated(std::u16string_view argument) override {
+    const std::optional<std::u16string> path = ReadOwnPath();
+    if (!path) return false;
+    const std::u16string parameters(argument);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    info.lpVerb = L"runas";
+    info.lpFile = AsWide(*path);
+    info.lpParameters = AsWide(parameters);
+    info.nShow = SW_SHOWNORMAL;
+    return ShellExecuteExW(&info) != FALSE;
+  }
+};
 
 RECT WorkAreaUnderCursor(HMONITOR& monitor) {
   POINT cursor{};
@@ -188,6 +207,7 @@ void ReleaseUiResources() {
 
 int SetupMain(HINSTANCE instance) {
   RestrictDllSearchToSystem();
+  PreloadSystemLibraries(PreloadTime::StartUp);
   MakeDpiAware();
 
   if (const std::optional<std::u16string> path = ReadOwnPath()) {
@@ -198,7 +218,8 @@ int SetupMain(HINSTANCE instance) {
   }
 
   if (!g_setup.startFailure) {
-    if (!IsUserAnAdmin()) return RelaunchElevated();
+    ShellElevation elevation;
+    if (const std::optional<int> exitCode = ElevateOrExitCode(elevation)) return *exitCode;
     if (g_setup.grant.empty()) g_setup.state = SetupState::EnterCode;
   }
 

@@ -163,8 +163,8 @@ void OnInstallDone(SetupContext& context, SetupControls& controls, bool succeede
     controls.Show(context.errorEdit, false);
     controls.Show(context.copyButton, false);
   } else {
-    controls.SetText(context.errorEdit,
-                     context.failureText.empty() ? kNoFailureDetailText : context.failureText);
+    controls.SetText(context.errorEdit, WithCrLfBreaks(context.failureText.empty() ? kNoFailureDetailText
+                                                                                   : context.failureText));
     controls.Show(context.errorEdit, true);
     controls.Show(context.copyButton, true);
   }

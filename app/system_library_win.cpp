@@ -1,18 +1,24 @@
 #include "app/system_library_win.h"
 
+#include "app/preloaded_libraries_win.h"
+
 // Writable hooks keep MSVC's declaration the same as MinGW's.
 #define DELAYIMP_INSECURE_WRITABLE_HOOKS
 #include <delayimp.h>
 
+#include <mutex>
 #include <string>
 
 namespace vaq {
 namespace {
 
 // The libraries that are not KnownDLLs (winhttp, crypt32) are bound on first use, after
-// start-up has restricted the search; this hook names them by full system path besides.
+// start-up has restricted the search; this hook names them by full system path besides, and
+// first loads what they will ask for by name.
 FARPROC WINAPI LoadDelayedFromSystem(unsigned notification, PDelayLoadInfo info) {
   if (notification != dliNotePreLoadLibrary) return nullptr;
+  static std::once_flag preloaded;
+  std::call_once(preloaded, PreloadSystemLibraries, PreloadTime::BeforeNetwork);
   // DLL names in the import table are ASCII.
   const std::string name(info->szDll);
   return reinterpret_cast<FARPROC>(LoadSystemLibrary(std::wstring(name.begin(), name.end()).c_str()));

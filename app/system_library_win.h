@@ -7,7 +7,8 @@ namespace vaq {
 
 // The first act of start-up: later loads by bare name search the system directory only. Where
 // the system lacks SetDefaultDllDirectories, the current directory is dropped from the search
-// and every library the program loads itself is named by full path (LoadSystemLibrary).
+// and every library the program loads itself is named by full path (LoadSystemLibrary); those
+// that system code asks for by name later are loaded first (preloaded_libraries_win.h).
 void RestrictDllSearchToSystem();
 
 // Loads a library by its full path in the system directory; its own dependencies are looked

@@ -31,6 +31,10 @@ std::u16string DecimalText(uint32_t value);
 // ASCII text widened unit by unit (for the program's own fixed ASCII texts and the grant).
 std::u16string WidenAscii(std::string_view ascii);
 
+// The text with every line break written as CR LF, the only break a Windows multi-line EDIT
+// knows by default: a bare LF gains a CR, a CR LF (or CRs running into an LF) is one break.
+std::u16string WithCrLfBreaks(std::u16string_view text);
+
 // Overwrites memory in a way the optimiser cannot remove, for buffers that held a secret.
 void SecureWipe(void* data, size_t size);
 

@@ -15,6 +15,7 @@ import argparse
 import glob
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -35,25 +36,32 @@ PAGE_SIZE = (496, 328)
 FAILURE_SIZE = (576, 476)
 MARKER = "[已隐藏凭证]"
 
-# Libraries that are not KnownDLLs: the program's own (winhttp, crypt32) and those the system
-# loads on its behalf for windows, TLS, certificates, names and processes.
-PLANTED_DLLS = ["winhttp", "crypt32", "msasn1", "wintrust", "bcrypt", "ncrypt", "sspicli",
-                "schannel", "cryptbase", "cryptsp", "rsaenh", "dnsapi", "iphlpapi", "winnsi",
-                "dhcpcsvc", "mswsock", "uxtheme", "dwmapi", "comctl32", "propsys", "profapi",
-                "userenv", "winmm", "netapi32", "dbghelp", "windowscodecs", "apphelp",
-                "textinputframework", "coremessaging", "wtsapi32", "powrprof"]
-# Not planted, because Wine's own builtin DLLs load them by bare name whatever the program does,
-# and a marker without their functions would break the run: imm32, rpcrt4 and shlwapi (loaded at
-# process start; KnownDLLs on Windows, never looked for beside the exe there); shcore (imported
-# by Wine's shlwapi at process start; a KnownDLL on Windows 10, absent on 7; the program's own
-# load of it by full path is tested in system_library_tests); version (imported
-# by Wine's user32, not by Windows' one; it serves as the control below); secur32 and msimg32
-# (Wine's winhttp delay-loads the first for TLS, its theming the second for scroll bars, and
-# Wine 8 resolves the delay-loaded imports of its builtins along the full search path, ignoring
-# SetDefaultDllDirectories, where Windows uses the default directories).
+
+def preloaded_libraries():
+    """The libraries start-up and the first network call load by full system path, from the
+    program's own table: each must be planted, and none may leave a marker."""
+    table = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "app",
+                         "preloaded_libraries_win.cpp")
+    names = re.findall(r'\{L"(\w+)\.dll", PreloadTime::', open(table, encoding="utf-8").read())
+    assert names, f"no preloaded libraries found in {table}"
+    return names
+
+
+# Libraries that are not KnownDLLs: those the program preloads, its own (winhttp and crypt32,
+# bound by full path on first use; oleacc, loaded on a screen reader's first request, and every
+# road reads its pages) and others a system library could load on its behalf for
+# windows, TLS, certificates, names and processes.
+PLANTED_DLLS = preloaded_libraries() + [
+    "winhttp", "crypt32", "oleacc", "msasn1", "wintrust", "sspicli", "winnsi", "dhcpcsvc", "mswsock",
+    "comctl32", "propsys", "profapi", "userenv", "winmm", "dbghelp", "windowscodecs", "apphelp",
+    "textinputframework", "coremessaging", "wtsapi32", "powrprof"]
+# Not planted: what Wine loads before the program's first instruction, which no program can
+# prevent: its imports (kernel32, user32, gdi32, advapi32, shell32, ole32, msvcrt) and theirs
+# (kernelbase, sechost, rpcrt4, combase, shlwapi, shcore, imm32, and Wine's own ucrtbase,
+# win32u, zlib1 and version; version serves as the control below); KnownDLLs that Wine loads
+# later (oleaut32, ws2_32, nsi), which Windows never looks for beside the exe; and Wine's display
+# driver (winex11.drv), which Windows has no counterpart of.
 CONTROL_DLL = "version"
-# Loaded by the program on a screen reader's first request; every road reads its pages.
-PLANTED_DLLS.append("oleacc")
 
 
 def wine(*args):

@@ -246,14 +246,22 @@ TEST_F(SetupStates, SuccessPageCountsSixToOneThenDestroysTheWindow) {
   EXPECT_TRUE(controls.destroyed);
 }
 
-TEST_F(SetupStates, FailurePageShowsTheFailureTextOrTheFixedOneAndIgnoresTicks) {
-  for (const std::u16string failure : {u"下载失败", u""}) {
+TEST_F(SetupStates, FailurePageShowsTheFailureTextWithCrLfBreaksOrTheFixedOneAndIgnoresTicks) {
+  const struct {
+    std::u16string failure;
+    std::u16string shown;
+  } cases[] = {
+      {u"下载失败", u"下载失败"},
+      {u"", u"安装未完成，未收到详细错误。请联系管理员检查安装环境。"},
+      {u"下载失败\n请检查网络。", u"下载失败\r\n请检查网络。"},  // the box breaks lines only at CR LF
+  };
+  for (const auto& [failure, shown] : cases) {
     Harness t;
     t.Installing();
     t.context.failureText = failure;
     OnInstallDone(t.context, t.controls, false);
-    EXPECT_EQ(t.controls.controls[&errorBox].text,
-              failure.empty() ? u"安装未完成，未收到详细错误。请联系管理员检查安装环境。" : failure);
+    EXPECT_EQ(t.controls.controls[&errorBox].text, shown);
+    EXPECT_EQ(t.context.failureText, failure);
     EXPECT_FALSE(t.controls.succeeded);
     EXPECT_EQ(t.context.countdown, -1);
     EXPECT_EQ(t.controls.appliedDpis, std::vector<int>{96});

@@ -241,6 +241,19 @@ TEST_F(ControlSubclass, TabIsLeftToTheDialogManagerInTheErrorBox) {
   }
 }
 
+TEST_F(ControlSubclass, ErrorBoxKeepsItsMarginsThroughEveryFontChange) {
+  SendMessageW(errorEdit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(3, 3));
+  for (const int height : {12, 24, 48}) {
+    const UniqueFont font(CreateFontW(-height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, 0, L"Tahoma"));
+    ASSERT_TRUE(font);
+    SendMessageW(errorEdit, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+    EXPECT_EQ(SendMessageW(errorEdit, WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(font.Get()));
+    EXPECT_EQ(SendMessageW(errorEdit, EM_GETMARGINS, 0, 0), MAKELRESULT(3, 3)) << height;
+    SendMessageW(errorEdit, WM_SETFONT, 0, FALSE);
+  }
+}
+
 TEST_F(ControlSubclass, TheControlUnderThePointerIsHotUntilItIsLeft) {
   ValidateRect(parent, nullptr);
   SendMessageW(boxes[1], WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));

@@ -3,12 +3,18 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 
+#include "app/setup_states.h"
+#include "app/setup_window_win.h"
+#include "app/wide_win.h"
+#include "install/failure_text.h"
 #include "tests/win/ui_stage_win.h"
 #include "ui/button_win.h"
 #include "ui/frame_win.h"
 #include "ui/layout.h"
 #include "ui/layout_win.h"
+#include "ui/page.h"
 #include "ui/surface_win.h"
 #include "ui/text_win.h"
 
@@ -291,6 +297,93 @@ TEST_F(FrameTest, ReferenceOutsideTheWorkAreaPullsTheWindowBack) {
   EXPECT_EQ(placed.right, work.right);
   EXPECT_EQ(placed.bottom, work.bottom);
   EXPECT_EQ(placed.right - placed.left, 744);  // the suggested size is not used
+}
+
+
+TEST_F(FrameTest, DpiChangeTakesTheSuggestedRectangleReplacesFontsAndRendersAgain) {
+  ShowConfirm(96);
+  MONITORINFO info = {};
+  info.cbSize = sizeof(info);
+  ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(stage.Window(), MONITOR_DEFAULTTONEAREST), &info));
+  const RECT suggested = {info.rcWork.left + 30, info.rcWork.top + 20, info.rcWork.left + 30 + 744,
+                          info.rcWork.top + 20 + 492};
+  const SetupFonts before = CurrentFonts();
+  const unsigned renders = PageRenderCount();
+
+  // The DPI is the low word; the high word differs to show that it is not the one read.
+  EXPECT_EQ(SendMessageW(stage.Window(), WM_DPICHANGED, MAKEWPARAM(144, 120), reinterpret_cast<LPARAM>(&suggested)), 0);
+  RECT placed;
+  GetWindowRect(stage.Window(), &placed);
+  EXPECT_TRUE(EqualRect(&placed, &suggested));
+  EXPECT_EQ(g_setup.layoutDpi, 144);
+  const SetupFonts after = CurrentFonts();
+  EXPECT_EQ(GetObjectType(before.body), 0u);  // the old fonts are gone
+  EXPECT_EQ(SendMessageW(static_cast<HWND>(g_setup.cancelButton), WM_GETFONT, 0, 0),
+            reinterpret_cast<LRESULT>(after.button));
+  LOGFONTW title = {};
+  ASSERT_NE(GetObjectW(after.title, sizeof(title), &title), 0);
+  EXPECT_EQ(title.lfHeight, -36);
+
+  UpdateWindow(stage.Window());
+  EXPECT_EQ(PageRenderCount(), renders + 1);
+  EXPECT_EQ(FrameLayer().Width(), 744);
+  EXPECT_EQ(FrameLayer().Height(), 492);
+}
+
+TEST_F(FrameTest, SettingOrDisplayChangeLaysOutAgainOnlyAtAnotherDpi) {
+  for (const UINT message : {UINT(WM_SETTINGCHANGE), UINT(WM_DISPLAYCHANGE)}) {
+    ShowConfirm(144);
+    const int windowDpi = GetWindowDpi(stage.Window());
+    ASSERT_NE(windowDpi, 144) << "the test needs a screen that is not at 144 DPI";
+    EXPECT_EQ(SendMessageW(stage.Window(), message, 0, 0), 0);
+    EXPECT_EQ(g_setup.layoutDpi, windowDpi);
+    const HFONT laidOut = CurrentFonts().title;
+    SendMessageW(stage.Window(), message, 0, 0);
+    EXPECT_EQ(CurrentFonts().title, laidOut) << "the same DPI makes no new fonts";
+  }
+}
+
+TEST_F(FrameTest, OnlyTheErrorBoxGetsThePanelColours) {
+  ShowConfirm(96);
+  const HDC dc = GetDC(stage.Window());
+  ASSERT_NE(dc, nullptr);
+  for (const UINT message : {UINT(WM_CTLCOLORSTATIC), UINT(WM_CTLCOLOREDIT)}) {
+    SetTextColor(dc, RGB(1, 2, 3));
+    EXPECT_EQ(SendMessageW(stage.Window(), message, reinterpret_cast<WPARAM>(dc),
+                           reinterpret_cast<LPARAM>(g_setup.errorEdit)),
+              reinterpret_cast<LRESULT>(g_setup.editBrush));
+    EXPECT_EQ(GetTextColor(dc), palette::kInk);
+    EXPECT_EQ(GetBkColor(dc), palette::kPanel);
+    EXPECT_NE(SendMessageW(stage.Window(), message, reinterpret_cast<WPARAM>(dc),
+                           reinterpret_cast<LPARAM>(g_setup.cancelButton)),
+              reinterpret_cast<LRESULT>(g_setup.editBrush));
+  }
+  ReleaseDC(stage.Window(), dc);
+}
+
+TEST_F(FrameTest, FailurePageHandsTheErrorBoxEveryBreakAsCrLf) {
+  const struct {
+    const char* name;
+    std::u16string failureText;
+    std::u16string_view shown;
+  } cases[] = {
+      {"hint line", WindowsFailureText(u"下载失败", 12029, std::nullopt),
+       u"下载失败（Windows 错误 12029）\r\n请检查网络、代理和安装服务的 HTTPS 连接。"},
+      {"script error with LF", RedactCredentials(Utf8ToWide("第一行\n第二行\n")), u"第一行\r\n第二行\r\n"},
+      {"script error with CR LF", RedactCredentials(Utf8ToWide("第一行\r\n第二行\r\n")), u"第一行\r\n第二行\r\n"},
+  };
+  for (const auto& c : cases) {
+    test::StagePage page;
+    page.state = SetupState::Installing;
+    ASSERT_TRUE(stage.Show(page, 96));
+    g_setup.failureText = c.failureText;
+    WindowControls controls(stage.Window());
+    OnInstallDone(g_setup, controls, false);
+    wchar_t text[256] = {};
+    const LRESULT length = SendMessageW(static_cast<HWND>(g_setup.errorEdit), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
+    EXPECT_EQ(AsU16View(text, size_t(length)), c.shown) << c.name;
+    EXPECT_EQ(g_setup.failureText, c.failureText) << c.name;
+  }
 }
 
 

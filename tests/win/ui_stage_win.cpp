@@ -1,7 +1,8 @@
 #include "tests/win/ui_stage_win.h"
 
+#include "app/text.h"
 #include "app/wide_win.h"
-#include "ui/button_win.h"
+#include "app/window_presentation_win.h"
 #include "ui/frame_win.h"
 #include "ui/layout_win.h"
 #include "ui/page.h"
@@ -12,34 +13,11 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"VaqPresentationStage";
 
+// The setup window's own presentation handler answers; only its destruction is the stage's,
+// since the real one posts the quit message that would end the test's message loop.
 LRESULT CALLBACK StageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_PAINT: {
-      PAINTSTRUCT paint;
-      BeginPaint(window, &paint);
-      ComposeFrame(window, nullptr);
-      EndPaint(window, &paint);
-      return 0;
-    }
-    case WM_PRINTCLIENT:
-      ComposeFrame(window, reinterpret_cast<HDC>(wParam));
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_NCHITTEST:
-      return HitTest(window, wParam, lParam);
-    case WM_DRAWITEM:
-      return DrawButtonItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORSTATIC:
-      if (reinterpret_cast<HWND>(lParam) == static_cast<HWND>(g_setup.errorEdit)) {
-        const HDC dc = reinterpret_cast<HDC>(wParam);
-        SetTextColor(dc, palette::kInk);
-        SetBkColor(dc, palette::kPanel);
-        return reinterpret_cast<LRESULT>(g_setup.editBrush);
-      }
-      break;
-  }
+  LRESULT result = 0;
+  if (message != WM_DESTROY && HandlePresentationMessage(window, message, wParam, lParam, result)) return result;
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -105,7 +83,7 @@ bool Stage::Show(const StagePage& page, int dpi) {
   SetWindowTextW(static_cast<HWND>(g_setup.primaryButton), AsWide(page.primaryCaption));
   SetVisible(g_setup.copyButton, failurePage);
   SetVisible(g_setup.errorEdit, failurePage);
-  SetWindowTextW(static_cast<HWND>(g_setup.errorEdit), AsWide(page.failureText));
+  SetWindowTextW(static_cast<HWND>(g_setup.errorEdit), AsWide(WithCrLfBreaks(page.failureText)));
 
   if (!ApplyDpiLayout(dpi, window_, nullptr)) return false;
   // As at start-up: the first frame is presented before the window is shown.

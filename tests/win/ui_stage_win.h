@@ -1,7 +1,7 @@
 #pragma once
 // A stand-in for the setup window, for the presentation tests and the gallery: a layered popup
-// with the real child controls, whose window procedure answers painting, printing, hit tests,
-// owner drawing and the error box colours with the presentation code.
+// with the real child controls, whose window procedure is the setup window's presentation
+// handler (painting, printing, hit tests, owner drawing, the error box colours, DPI changes).
 #include <windows.h>
 
 #include <string>
