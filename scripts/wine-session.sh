@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Runs a command inside a throwaway Wine world: a fresh win32 prefix, its own wineserver and
-# its own Xvfb display, all removed afterwards. Everything is stopped by PID, never by name.
-#   scripts/wine-session.sh <command...>
+# Runs a command inside a throwaway Wine world: a fresh prefix, its own wineserver and its own
+# Xvfb display, all removed afterwards. Everything is stopped by PID, never by name.
+#   [WINEARCH=win32|win64] scripts/wine-session.sh <command...>
+# The prefix is a 32-bit one unless WINEARCH says win64: there the 32-bit programs run under
+# WOW64, as on 64-bit Windows. A session started inside another one makes the same kind.
 # With VAQ_KEEP_DISPLAY=1 the caller's DISPLAY is used instead of a new Xvfb.
 # The command sees WINEPREFIX, WINEARCH, WINEDEBUG, DISPLAY and VAQ_SESSION_DIR (scratch space).
 set -euo pipefail
 
 session=$(mktemp -d /tmp/vaq-wine.XXXXXX)
 export VAQ_SESSION_DIR=$session
-export WINEPREFIX=$session/prefix WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX=$session/prefix WINEARCH=${WINEARCH:-win32} WINEDEBUG=-all
 xvfb_pid=
 
 cleanup() {

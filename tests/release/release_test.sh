@@ -34,6 +34,7 @@ osslsigncode verify -CAfile "$scratch/cert.pem" -in "$scratch/signed/VAQ-Setup-$
   || fail "renamed exe does not verify"
 cmp -s "$signed" "$scratch/a/VAQ-Setup.exe" && fail "signing changed nothing"
 scripts/with-dev-service.sh scripts/wine-session.sh python3 tests/e2e/run_e2e.py --exe "$signed" \
-  --standin "$tools/powershell_standin.exe" --trust-ca "$tools/trust_ca.exe" \
+  --standin "$tools/powershell_standin.exe" --install-standin "$tools/install_standin.exe" \
+  --trust-ca "$tools/trust_ca.exe" \
   --artifacts "$scratch/e2e" || fail "the signed exe failed a road"
 echo "release: reproducible ($(sha256sum < "$scratch/a/VAQ-Setup.exe" | cut -c1-16)…), signed and verified"
