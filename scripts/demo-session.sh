@@ -14,16 +14,15 @@ if [ "$VAQ_DEMO_MODE" = headless ]; then
   mkdir -p build/demo
   echo "  No display: the demo types the code itself. Screenshots go to build/demo."
   exec python3 tests/e2e/run_e2e.py --exe "$build/app/VAQ-Setup.exe" \
-    --standin "$build/tools/powershell_standin.exe" --trust-ca "$build/tools/trust_ca.exe" \
+    --standin "$build/tools/powershell_standin.exe" --install-standin "$build/tools/install_standin.exe" \
+    --trust-ca "$build/tools/trust_ca.exe" --screen-reader "$build/tests/e2e/screen_reader.exe" \
     --artifacts build/demo -k code_road
 fi
 
 # Trust the service's CA, and stand in for Windows PowerShell (Wine has none): the stand-in
 # "installs" by waiting a few seconds and exiting with 0, as the service's script tells it.
 wine "$build/tools/trust_ca.exe" "$VAQ_DEV_SERVICE_CA" >>"$log" 2>&1 </dev/null
-powershell=$WINEPREFIX/drive_c/windows/system32/WindowsPowerShell/v1.0
-mkdir -p "$powershell"
-cp "$build/tools/powershell_standin.exe" "$powershell/powershell.exe"
+wine "$build/tools/install_standin.exe" "$build/tools/powershell_standin.exe" >>"$log" 2>&1 </dev/null
 printf '# vaq-sleep-ms: 4000\r\n# vaq-exit: 0\r\nWrite-Output "VAQ client installed"\r\n' \
   >"$VAQ_DEV_SERVICE_CONTROL/bootstrap.ps1"
 

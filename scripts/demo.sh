@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
-cmake --build build/win --target vaq_setup powershell_standin trust_ca
+cmake --build build/win --target vaq_setup powershell_standin install_standin trust_ca screen_reader
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   export VAQ_KEEP_DISPLAY=1 VAQ_DEMO_MODE=window

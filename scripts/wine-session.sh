@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
-# Runs a command inside a throwaway Wine world: a fresh win32 prefix, its own wineserver and
-# its own Xvfb display, all removed afterwards. Everything is stopped by PID, never by name.
-#   scripts/wine-session.sh <command...>
+# Runs a command inside a throwaway Wine world: a fresh prefix, its own wineserver and its own
+# Xvfb display, all removed afterwards. Everything is stopped by PID, never by name.
+#   [WINEARCH=win32|win64] scripts/wine-session.sh <command...>
+# The prefix is a 32-bit one unless WINEARCH says win64: there the 32-bit programs run under
+# WOW64, as on 64-bit Windows. A session started inside another one makes the same kind.
 # With VAQ_KEEP_DISPLAY=1 the caller's DISPLAY is used instead of a new Xvfb.
 # The command sees WINEPREFIX, WINEARCH, WINEDEBUG, DISPLAY and VAQ_SESSION_DIR (scratch space).
 set -euo pipefail
 
+export WINEARCH=${WINEARCH:-win32}
+case $WINEARCH in
+  win32 | win64) ;;
+  *) echo "WINEARCH is $WINEARCH, not win32 or win64" >&2; exit 2 ;;
+esac
 session=$(mktemp -d /tmp/vaq-wine.XXXXXX)
 export VAQ_SESSION_DIR=$session
-export WINEPREFIX=$session/prefix WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX=$session/prefix WINEDEBUG=-all
 xvfb_pid=
 
 cleanup() {
@@ -39,6 +46,9 @@ fi
 mkdir -p "$WINEPREFIX"
 wineserver -p >/dev/null 2>&1 </dev/null
 wineboot -i >/dev/null 2>&1 </dev/null
+# Tests pass in either kind, so make sure the prefix is the one asked for.
+[ -d "$WINEPREFIX/drive_c/windows/syswow64" ] && made=win64 || made=win32
+[ "$made" = "$WINEARCH" ] || { echo "wineboot made a $made prefix, not $WINEARCH" >&2; exit 1; }
 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
   /v 'Microsoft YaHei UI' /t REG_SZ /d 'Noto Sans CJK SC' /f >/dev/null 2>&1 </dev/null
 

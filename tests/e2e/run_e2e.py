@@ -2,7 +2,8 @@
 """End-to-end runs of the real installer under Wine and Xvfb, against the development
 installation service and the PowerShell stand-in, driven with the keyboard and mouse.
 
-    run_e2e.py --exe VAQ-Setup.exe --standin powershell_standin.exe --trust-ca trust_ca.exe
+    run_e2e.py --exe VAQ-Setup.exe --standin powershell_standin.exe
+               --install-standin install_standin.exe --trust-ca trust_ca.exe
                --screen-reader screen_reader.exe --artifacts DIR [-k name] [--planted-dll marker.dll]
 
 Runs inside scripts/wine-session.sh and scripts/with-dev-service.sh. Each road saves a
@@ -16,7 +17,6 @@ import glob
 import json
 import os
 import re
-import shutil
 import subprocess
 import sys
 import time
@@ -386,15 +386,14 @@ def prepare(options):
     os.makedirs(SCRATCH, exist_ok=True)
     os.makedirs(options.artifacts, exist_ok=True)
     wine(options.trust_ca, os.environ["VAQ_DEV_SERVICE_CA"])
-    target = os.path.join(PREFIX, "drive_c", "windows", "system32", "WindowsPowerShell", "v1.0")
-    os.makedirs(target, exist_ok=True)
-    shutil.copyfile(options.standin, os.path.join(target, "powershell.exe"))
+    wine(options.install_standin, options.standin)
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
     parser.add_argument("--standin", required=True)
+    parser.add_argument("--install-standin", required=True)
     parser.add_argument("--trust-ca", required=True)
     parser.add_argument("--screen-reader", required=True)
     parser.add_argument("--artifacts", required=True)

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Release engineering: two release builds of this commit in different folders are identical,
 # and a signed release verifies, also after it was renamed to carry a grant, and still runs
-# every road of the end-to-end tests.
-#   tests/release/release_test.sh <scratch dir> <Windows build dir with the test tools>
+# every road of the end-to-end tests in a Wine prefix of each kind given (default win32).
+#   tests/release/release_test.sh <scratch dir> <Windows build dir with the test tools> [win32|win64...]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 scratch=$1
 tools=$2/tools
+screen_reader=$2/tests/e2e/screen_reader.exe
+shift 2
+prefixes=("${@:-win32}")
 rm -rf "$scratch" && mkdir -p "$scratch"
 fail() { echo "release_test: $*" >&2; exit 1; }
 
@@ -33,7 +36,11 @@ cp "$signed" "$scratch/signed/VAQ-Setup-$grant.exe"
 osslsigncode verify -CAfile "$scratch/cert.pem" -in "$scratch/signed/VAQ-Setup-$grant.exe" >/dev/null 2>&1 \
   || fail "renamed exe does not verify"
 cmp -s "$signed" "$scratch/a/VAQ-Setup.exe" && fail "signing changed nothing"
-scripts/with-dev-service.sh scripts/wine-session.sh python3 tests/e2e/run_e2e.py --exe "$signed" \
-  --standin "$tools/powershell_standin.exe" --trust-ca "$tools/trust_ca.exe" \
-  --artifacts "$scratch/e2e" || fail "the signed exe failed a road"
+for arch in "${prefixes[@]}"; do
+  started=$SECONDS
+  WINEARCH=$arch scripts/with-dev-service.sh scripts/wine-session.sh python3 tests/e2e/run_e2e.py --exe "$signed" \
+    --standin "$tools/powershell_standin.exe" --install-standin "$tools/install_standin.exe" \
+    --trust-ca "$tools/trust_ca.exe" --screen-reader "$screen_reader" --artifacts "$scratch/e2e-$arch" || fail "the signed exe failed a road ($arch)"
+  echo "release roads in the $arch prefix: $((SECONDS - started)) s"
+done
 echo "release: reproducible ($(sha256sum < "$scratch/a/VAQ-Setup.exe" | cut -c1-16)…), signed and verified"

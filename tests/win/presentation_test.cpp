@@ -9,6 +9,7 @@
 #include "app/setup_window_win.h"
 #include "app/wide_win.h"
 #include "install/failure_text.h"
+#include "tests/win/system_folder_win.h"
 #include "tests/win/ui_stage_win.h"
 #include "ui/button_win.h"
 #include "ui/frame_win.h"
@@ -397,11 +398,7 @@ TEST(Dpi, QueriesAgreeAndStayInRange) {
   // shcore comes from the system folder, never from beside the program.
   const HMODULE shcore = GetModuleHandleW(L"shcore.dll");
   if (shcore != nullptr) {
-    wchar_t loaded[MAX_PATH];
-    wchar_t system[MAX_PATH];
-    ASSERT_NE(GetModuleFileNameW(shcore, loaded, MAX_PATH), 0u);
-    ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
-    EXPECT_EQ(_wcsnicmp(loaded, system, wcslen(system)), 0);
+    EXPECT_TRUE(test::FromSystemFolder(shcore)) << test::FolderOf(shcore);
   }
 }
 

@@ -6,22 +6,15 @@
 
 #include <string>
 
+#include "tests/win/system_folder_win.h"
+
 namespace vaq {
 namespace {
 
+using test::FolderOf;
+using test::FromSystemFolder;
+
 constexpr wchar_t kPlanted[] = L"vaq_planted_probe.dll";
-
-std::wstring FolderOf(HMODULE module) {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
-  const std::wstring full(path, length);
-  return full.substr(0, full.find_last_of(L'\\'));
-}
-
-std::wstring SystemDirectory() {
-  wchar_t path[MAX_PATH];
-  return std::wstring(path, GetSystemDirectoryW(path, MAX_PATH));
-}
 
 TEST(SystemLibrary, APlantedDllIsFoundBeforeTheRestrictionAndNotAfter) {
   const std::wstring planted = FolderOf(nullptr) + L"\\" + kPlanted;
@@ -39,7 +32,7 @@ TEST(SystemLibrary, APlantedDllIsFoundBeforeTheRestrictionAndNotAfter) {
 
   const HMODULE winhttp = LoadSystemLibrary(L"winhttp.dll");
   ASSERT_NE(winhttp, nullptr);
-  EXPECT_EQ(_wcsicmp(FolderOf(winhttp).c_str(), SystemDirectory().c_str()), 0);
+  EXPECT_TRUE(FromSystemFolder(winhttp)) << FolderOf(winhttp);
   FreeLibrary(winhttp);
   DeleteFileW(planted.c_str());
 }
