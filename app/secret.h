@@ -52,10 +52,11 @@ class Secret {
     assign(text);
     return *this;
   }
+  // No swap: swapping two short strings goes through a copy on the stack.
   Secret& operator=(Secret&& other) noexcept {
     if (this != &other) {
       clear();
-      text_.swap(other.text_);
+      text_ = std::move(other.text_);
       other.clear();
     }
     return *this;
@@ -75,10 +76,8 @@ class Secret {
     return *this;
   }
   void push_back(Char c) { text_.push_back(c); }
-  void assign(View text) {
-    clear();
-    append(text);
-  }
+  // Safe when text is a view of this owner's own units.
+  void assign(View text) { *this = Secret(text); }
   // Room for count units more at the end, for a reader to fill; resize() then keeps what it wrote.
   Char* grow(size_t count) {
     const size_t size = text_.size();

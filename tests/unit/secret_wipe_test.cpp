@@ -47,6 +47,11 @@ TEST(SecretWipe, TheOwnersStorageAndBlocksAreWipedWhateverTheyHeld) {
       {"moved away", code, [](SecretText& s) { s = u"5839"; const SecretText moved(std::move(s)); }},
       {"moved over", kLong, [](SecretText& s) { s = kLong; s = SecretText(u"0000"); }},
       {"cleared", kLong, [](SecretText& s) { s = kLong; s.clear(); }},
+      {"given a part of itself", kLong, [](SecretText& s) {
+         s = kLong;
+         s = s.view().substr(32);
+         EXPECT_EQ(s, std::u16string_view(kLong).substr(32));
+       }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
