@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "app/control_subclass_win.h"
 #include "app/setup_context.h"
 #include "app/system_library_win.h"
 #include "app/wide_win.h"
@@ -57,13 +58,6 @@ struct AccessibleTexts {
   bool busy = false;
 };
 using TextsSource = AccessibleTexts (*)(HWND);
-
-int DigitBoxIndex(HWND control) {
-  for (int i = 0; i < kDigitCount; ++i) {
-    if (g_setup.digitBoxes[i] == control) return i;
-  }
-  return -1;
-}
 
 PageKind PageOf(HWND window) {
   return {g_setup.state, GetWindowLongPtrW(window, GWLP_USERDATA) != 0, g_setup.startFailure};

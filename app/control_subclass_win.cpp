@@ -15,13 +15,6 @@ namespace {
 
 HWND Box(int index) { return static_cast<HWND>(g_setup.digitBoxes[index]); }
 
-int DigitBoxIndex(HWND control) {
-  for (int i = 0; i < kDigitCount; ++i) {
-    if (Box(i) == control) return i;
-  }
-  return -1;
-}
-
 bool ControlHeld() { return GetKeyState(VK_CONTROL) < 0; }
 
 // The page, not the control, is what the user sees.
@@ -130,6 +123,13 @@ LRESULT CommonMessage(WNDPROC previous, HWND control, UINT message, WPARAM wPara
 }
 
 }  // namespace
+
+int DigitBoxIndex(HWND control) {
+  for (int i = 0; i < kDigitCount; ++i) {
+    if (Box(i) == control) return i;
+  }
+  return -1;
+}
 
 bool InstallControlSubclass(HWND control) {
   if (control == nullptr) return false;

@@ -12,6 +12,9 @@ namespace vaq {
 constexpr wchar_t kOriginalProcProperty[] = L"VAQ.Setup.OriginalProc";
 
 bool InstallControlSubclass(HWND control);
+
+// The position of a code box among g_setup's four, or -1 for any other control.
+int DigitBoxIndex(HWND control);
 LRESULT CALLBACK ControlSubclassProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Offers the clipboard's Unicode text to the digit model, from box index on.
