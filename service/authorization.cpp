@@ -31,6 +31,7 @@ void Exchange(SetupContext& context, AuthorizeRequest& request,
     request.failureText = u"中心返回的安装授权无效，请联系管理员。";
     return;
   }
+  // Widened unit by unit into the owner: WidenAscii would leave a plain copy behind.
   request.grant.clear();
   for (const char c : grant) request.grant.push_back(static_cast<char16_t>(c));
 }
