@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -172,6 +173,7 @@ class Announcements : public dev_service::ServiceTest {
   // drive returns false when what it waited for did not come.
   int Run(const std::function<bool(HWND)>& drive) {
     const DWORD windowThread = GetCurrentThreadId();
+    std::atomic<bool> driven{false};
     std::thread driver([&] {
       const HWND window = WaitForWindow();
       {
@@ -182,8 +184,17 @@ class Announcements : public dev_service::ServiceTest {
       if (window != nullptr) UpdateWindow(window);
       // A run that got stuck is ended here.
       if (window == nullptr || !drive(window)) PostThreadMessageW(windowThread, WM_QUIT, 0, 0);
+      driven = true;
     });
     const int exitCode = SetupMain(GetModuleHandleW(nullptr));
+    // The driver may still be sending to this thread (UpdateWindow): answer until it is done.
+    while (!driven) {
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message != WM_QUIT) DispatchMessageW(&message);
+      }
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
     driver.join();
     if (const HWND left = FindWindowW(kClassName, nullptr)) DestroyWindow(left);
     return exitCode;
@@ -194,14 +205,24 @@ class Announcements : public dev_service::ServiceTest {
 
 void Escape(HWND window) { PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0); }
 
+// Announcements follow painted frames: an answer slower than a frame makes sure that the
+// verification is on screen, and so heard, before its outcome.
+nlohmann::json SlowAuthorization(int status, const std::string& body) {
+  return {{"path", "/install/windows/authorize"}, {"status", status}, {"body", body}, {"delay", 1}};
+}
+
+std::string GrantReply() {
+  return nlohmann::json{{"grant", dev_service::Setting("VAQ_DEV_SERVICE_GRANT")}}.dump();
+}
+
 TEST_F(Announcements, CodeRoadWithOneFailedCode) {
   const std::string code = dev_service::Setting("VAQ_DEV_SERVICE_CODE");
   ASSERT_EQ(code.size(), 4u);
-  SetReply({{"path", "/install/windows/authorize"}, {"status", 403}, {"body", ""}});
+  SetReply(SlowAuthorization(403, ""));
   const int exitCode = Run([&](HWND window) {
     Type(window, "9999", 0);
     if (!WaitForAnnouncements(2)) return false;  // verifying, then the failure line
-    dev_service::ClearReply();
+    SetReply(SlowAuthorization(200, GrantReply()));
     Type(window, code.substr(0, 1), 0);
     if (!WaitForAnnouncements(3)) return false;  // the failure line goes
     Type(window, code.substr(1), 1);
@@ -226,9 +247,11 @@ TEST_F(Announcements, CodeRoadWithOneFailedCode) {
 TEST_F(Announcements, FailureRoad) {
   const std::string code = dev_service::Setting("VAQ_DEV_SERVICE_CODE");
   ASSERT_EQ(code.size(), 4u);
-  SetReply({{"path", "/install/bootstrap.ps1"}, {"status", 404}, {"body", ""}});
+  SetReply(SlowAuthorization(200, GrantReply()));
   const int exitCode = Run([&](HWND window) {
     Type(window, code, 0);
+    if (!WaitForAnnouncements(1)) return false;  // verifying
+    SetReply({{"path", "/install/bootstrap.ps1"}, {"status", 404}, {"body", ""}});
     if (!WaitForAnnouncements(4)) return false;
     Escape(window);
     return true;
