@@ -6,10 +6,11 @@ set -euo pipefail
 packages=(
   ca-certificates git cmake make ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   wine wine32:i386 wine64
   xvfb xauth xdotool xclip x11-utils imagemagick fonts-noto-cjk
   nlohmann-json3-dev googletest libgtest-dev libbenchmark-dev
-  openssl python3 procps psmisc util-linux iproute2 osslsigncode file
+  openssl python3 python3-pefile procps psmisc util-linux iproute2 osslsigncode file
 )
 
 missing=()

@@ -3,16 +3,22 @@
 # Xvfb display, all removed afterwards. Everything is stopped by PID, never by name.
 #   [WINEARCH=win32|win64] scripts/wine-session.sh <command...>
 # The prefix is a 32-bit one unless WINEARCH says win64: there the 32-bit programs run under
-# WOW64, as on 64-bit Windows. A session started inside another one makes the same kind.
+# WOW64, as on 64-bit Windows. A session started inside another one makes the same kind. On a
+# host that runs no 32-bit code (scripts/host-wine.sh) only win64 prefixes and 64-bit programs.
 # With VAQ_KEEP_DISPLAY=1 the caller's DISPLAY is used instead of a new Xvfb.
 # The command sees WINEPREFIX, WINEARCH, WINEDEBUG, DISPLAY and VAQ_SESSION_DIR (scratch space).
 set -euo pipefail
+source "$(dirname "$0")/host-wine.sh"
 
 export WINEARCH=${WINEARCH:-win32}
 case $WINEARCH in
   win32 | win64) ;;
   *) echo "WINEARCH is $WINEARCH, not win32 or win64" >&2; exit 2 ;;
 esac
+if [ "$WINEARCH" = win32 ] && [ "$VAQ_HOST_RUNS_32BIT" = no ]; then
+  echo "this host runs no 32-bit code: a win32 prefix cannot start here" >&2
+  exit 2
+fi
 session=$(mktemp -d /tmp/vaq-wine.XXXXXX)
 export VAQ_SESSION_DIR=$session
 export WINEPREFIX=$session/prefix WINEDEBUG=-all
@@ -47,7 +53,7 @@ mkdir -p "$WINEPREFIX"
 wineserver -p >/dev/null 2>&1 </dev/null
 wineboot -i >/dev/null 2>&1 </dev/null
 # Tests pass in either kind, so make sure the prefix is the one asked for.
-[ -d "$WINEPREFIX/drive_c/windows/syswow64" ] && made=win64 || made=win32
+file -b "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" | grep -q x86-64 && made=win64 || made=win32
 [ "$made" = "$WINEARCH" ] || { echo "wineboot made a $made prefix, not $WINEARCH" >&2; exit 1; }
 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
   /v 'Microsoft YaHei UI' /t REG_SZ /d 'Noto Sans CJK SC' /f >/dev/null 2>&1 </dev/null

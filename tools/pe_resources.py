@@ -7,38 +7,25 @@ import argparse
 import struct
 import sys
 
+import pefile
+
 RT_ICON, RT_RCDATA, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 10, 14, 16, 24
 ICON_SIZES = [16, 20, 24, 32, 40, 48, 64, 128, 256]
 
 
-def resources(data):
+def resources(path):
     """{(type, id): bytes} of every resource with numeric type and id (first language)."""
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    sections = struct.unpack_from("<H", data, pe + 6)[0]
-    optional = struct.unpack_from("<H", data, pe + 20)[0]
-    rsrc_rva = struct.unpack_from("<I", data, pe + 24 + 96 + 2 * 8)[0]
-    table = pe + 24 + optional
-    for i in range(sections):
-        va, size, raw = struct.unpack_from("<III", data, table + i * 40 + 12)[0:3]
-        if va <= rsrc_rva < va + size:
-            base = raw + rsrc_rva - va
-            delta = raw - va
-            break
-    else:
-        return {}
-
-    def entries(offset):
-        named, ids = struct.unpack_from("<HH", data, base + offset + 12)
-        for k in range(named + ids):
-            ident, target = struct.unpack_from("<II", data, base + offset + 16 + k * 8)
-            yield ident, target
-
+    pe = pefile.PE(path, fast_load=True)
+    pe.parse_data_directories([pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
     found = {}
-    for rtype, t in entries(0):
-        for rid, n in entries(t & 0x7FFFFFFF):
-            lang, leaf = next(entries(n & 0x7FFFFFFF))
-            rva, size = struct.unpack_from("<II", data, base + leaf)
-            found[(rtype, rid)] = data[rva + delta: rva + delta + size]
+    if not hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"):
+        return found
+    for rtype in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        for rid in rtype.directory.entries:
+            if rtype.id is None or rid.id is None:
+                continue
+            leaf = rid.directory.entries[0].data.struct
+            found[(rtype.id, rid.id)] = pe.get_data(leaf.OffsetToData, leaf.Size)
     return found
 
 
@@ -58,7 +45,7 @@ def main():
     parser.add_argument("exe")
     parser.add_argument("--manifest")
     args = parser.parse_args()
-    res = resources(open(args.exe, "rb").read())
+    res = resources(args.exe)
     problems = []
 
     manifest = res.get((RT_MANIFEST, 1), b"")

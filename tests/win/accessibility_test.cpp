@@ -86,7 +86,11 @@ std::wstring Text(IAccessible* object, HRESULT (STDMETHODCALLTYPE IAccessible::*
 // failure page.
 void ReadWindow(HWND window, Heard& heard) {
   IAccessible* object = nullptr;
-  if (FAILED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object)))) {
+  // __uuidof, not IID_IAccessible: x86-64 MinGW's liboleacc.a exports that name as a code thunk,
+  // which the linker takes for the GUID, and every request is then refused with E_NOINTERFACE.
+  const HRESULT found =
+      AccessibleObjectFromWindow(window, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&object));
+  if (FAILED(found)) {
     return;
   }
   heard.name = Text(object, &IAccessible::get_accName);
