@@ -2,7 +2,7 @@
 # Inside the demo's Wine session, beside the development service (see scripts/demo.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=build/win
+build=$VAQ_DEMO_BUILD
 log=$VAQ_SESSION_DIR/demo-wine.log
 
 echo

@@ -8,8 +8,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
-cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
-cmake --build build/win --target vaq_setup powershell_standin install_standin trust_ca screen_reader
+# The 32-bit installer that ships, or the 64-bit one where this host runs no 32-bit code.
+source scripts/flavours.sh
+flavour=$(host_flavour)
+build_flavour "$flavour" --target vaq_setup powershell_standin install_standin trust_ca screen_reader
+export VAQ_DEMO_BUILD=$(flavour_build_dir "$flavour") WINEARCH=$(host_prefix)
+if [ "$flavour" = i686 ]; then
+  echo "Demo of the 32-bit installer (the default release) in a 32-bit Wine prefix."
+else
+  echo "This host runs no 32-bit code: the demo runs the 64-bit installer in a 64-bit Wine prefix."
+fi
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   export VAQ_KEEP_DISPLAY=1 VAQ_DEMO_MODE=window

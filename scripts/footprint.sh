@@ -126,8 +126,13 @@ fi
 # ---- on the host ----
 
 scripts/install-deps.sh
+# The flavour this host runs under Wine: the 32-bit exe, or the 64-bit one on a host without
+# 32-bit code.
+source scripts/flavours.sh
+flavour=$(host_flavour)
+echo "== flavour $flavour"
 build=build/footprint
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$(flavour_toolchain "$flavour")" >/dev/null
 cmake --build "$build" --target vaq_setup footprint_baseline footprint_stage >/dev/null
 exe=$build/app/VAQ-Setup.exe
 
@@ -140,7 +145,7 @@ size_line="size        $bytes bytes stripped = $(ratio "$bytes" "$budget") x the
 echo "== under Wine (start-up x $runs, then ${seconds} s of CPU each)"
 results=$(mktemp /tmp/vaq-footprint.XXXXXX)
 trap 'rm -f "$results"' EXIT
-scripts/wine-session.sh "$PWD/scripts/footprint.sh" --inside-wine "$PWD/$build" "$results" "$runs" "$seconds"
+WINEARCH=$(host_prefix) scripts/wine-session.sh "$PWD/scripts/footprint.sh" --inside-wine "$PWD/$build" "$results" "$runs" "$seconds"
 cat "$results"
 read -r _ width height < <(grep '^window ' "$results")
 read -r _ stage_width stage_height < <(grep '^stage ' "$results")

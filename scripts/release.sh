@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Builds the release installer for a service host and writes it with its SHA-256 file:
-#   scripts/release.sh --host install.example.com [--out DIR]
+#   scripts/release.sh --host install.example.com [--arch i686|x86_64] [--out DIR]
 #                      [--sign-cert CERT.pem --sign-key KEY.pem [--timestamp URL]]
-# Two builds of the same commit are byte-identical wherever they are built.
+# The 32-bit exe (i686) is the default; x86_64 is for Windows without WOW64. Its default folder
+# is out-x86_64. Two builds of the same commit are byte-identical wherever they are built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-host= out=out cert= key= timestamp=
+host= arch=i686 out= cert= key= timestamp=
 while [ $# -gt 0 ]; do
   case $1 in
     --host) host=$2; shift 2 ;;
+    --arch) arch=$2; shift 2 ;;
     --out) out=$2; shift 2 ;;
     --sign-cert) cert=$2; shift 2 ;;
     --sign-key) key=$2; shift 2 ;;
@@ -17,6 +19,11 @@ while [ $# -gt 0 ]; do
     *) echo "release: unknown argument $1" >&2; exit 2 ;;
   esac
 done
+case $arch in
+  i686) out=${out:-out} ;;
+  x86_64) out=${out:-out-x86_64} ;;
+  *) echo "release: --arch is i686 or x86_64, not $arch" >&2; exit 2 ;;
+esac
 [ -n "$host" ] || { echo "release: --host is required (the installation service's host name)" >&2; exit 2; }
 if [ -n "$cert$key" ] && { [ -z "$cert" ] || [ -z "$key" ]; }; then
   echo "release: signing needs both --sign-cert and --sign-key" >&2; exit 2
@@ -26,9 +33,10 @@ if [ -n "$timestamp" ] && [ -z "$cert" ]; then
 fi
 
 scripts/install-deps.sh
+source scripts/flavours.sh
 build=$(mktemp -d /tmp/vaq-release.XXXXXX)
 trap 'rm -rf "$build"' EXIT
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$(flavour_toolchain "$arch")" \
   -DVAQ_SERVICE_HOST="$host" >/dev/null
 cmake --build "$build" --target vaq_setup >/dev/null
 mkdir -p "$out"
