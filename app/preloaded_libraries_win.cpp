@@ -13,7 +13,8 @@ struct PreloadedLibrary {
 // Each entry: who asks for it by name. Sources: Wine's loader trace of every road
 // (WINEDEBUG=+loaddll) and what WinHTTP, SChannel, CryptoAPI and themes load on Windows.
 // KnownDLLs are left out: they are never looked for beside the exe. The e2e roads with planted
-// DLLs read this table.
+// DLLs read this table. One table serves both flavours: the 64-bit exe's roads, every library
+// here planted beside it, load none of them either.
 constexpr PreloadedLibrary kPreloadedLibraries[] = {
     // Themes: user32 loads it when the first window is made.
     {L"uxtheme.dll", PreloadTime::StartUp},
