@@ -21,7 +21,7 @@ ctest --test-dir build/host --output-on-failure --output-junit "$results/host.xm
 scripts/fuzz.sh 10 || failed=1
 
 if [ "$VAQ_HOST_RUNS_32BIT" = no ]; then
-  no_32bit="this host runs no 32-bit code (the i386 Wine loader gives \"Exec format error\"; see DESIGN.md)"
+  no_32bit="this host runs no 32-bit code (the i386 Wine loader gives \"Exec format error\")"
 fi
 for flavour in "${FLAVOURS[@]}"; do
   dir=$(flavour_build_dir "$flavour")
