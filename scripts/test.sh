@@ -13,12 +13,18 @@ rm -rf "$results" && mkdir -p "$results"
 failed=0
 # skip <count> <what> <why>: tests that did not run here, for the closing line.
 skip() { printf '%s\t%s\t%s\n' "$@" >>"$results/skipped.tsv"; echo "skipped: $1 $2: $3"; }
+# check <name> <command...>: a check that is not a ctest program, counted on the closing line.
+check() {
+  local name=$1
+  shift
+  if "$@"; then echo "$name passed" >>"$results/checks.txt"; else echo "$name failed" >>"$results/checks.txt"; failed=1; fi
+}
 tests_in() { ctest --test-dir "$1" -N "${@:2}" | awk '/^Total Tests:/ { print $3 }'; }
 
 cmake -S . -B build/host -G Ninja -DCMAKE_BUILD_TYPE=Debug
 cmake --build build/host
 ctest --test-dir build/host --output-on-failure --output-junit "$results/host.xml" || failed=1
-scripts/fuzz.sh 10 || failed=1
+check fuzzers scripts/fuzz.sh 10
 
 if [ "$VAQ_HOST_RUNS_32BIT" = no ]; then
   no_32bit="this host runs no 32-bit code (the i386 Wine loader gives \"Exec format error\")"
@@ -37,17 +43,17 @@ for flavour in "${FLAVOURS[@]}"; do
   # The Windows tests talk to the development service, which runs beside them on its own port.
   for arch in "${prefixes[@]}"; do
     started=$SECONDS
-    WINEARCH=$arch scripts/with-dev-service.sh scripts/wine-session.sh \
-      scripts/windows-suite.sh "$dir" "$results/$flavour-$arch.xml" "$results/skipped.tsv" || failed=1
+    junit=$results/$flavour-$arch.xml
+    if ! WINEARCH=$arch scripts/with-dev-service.sh scripts/wine-session.sh \
+      scripts/windows-suite.sh "$dir" "$junit" "$results/skipped.tsv"; then
+      failed=1
+      # A session that failed before its suite ran still counts once.
+      [ -f "$junit" ] || echo "windows_suite_${flavour}_$arch failed" >>"$results/checks.txt"
+    fi
     echo "Windows suite of the $flavour flavour in the $arch prefix: $((SECONDS - started)) s"
   done
   # Release engineering: reproducible, signed, verifiable, and the roads in each kind of prefix.
-  if tests/release/release_test.sh "build/release-test-$flavour" "$flavour" "${prefixes[@]}"; then
-    echo "release_$flavour passed" >>"$results/release.txt"
-  else
-    echo "release_$flavour failed" >>"$results/release.txt"
-    failed=1
-  fi
+  check "release_$flavour" tests/release/release_test.sh "build/release-test-$flavour" "$flavour" "${prefixes[@]}"
   if [ ${#prefixes[@]} -eq 0 ]; then skip 2 "$flavour signed-release roads in a win32 and a win64 prefix" "$no_32bit"; fi
 done
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Prints the closing line of scripts/test.sh from what its runs left in the results folder:
-ctest's JUnit files, the release checks (release.txt) and what was skipped, with why
+ctest's JUnit files, the other checks (checks.txt: name, passed or failed) and what was skipped, with why
 (skipped.tsv: count, what, reason).
 
     test_summary.py <results folder>
@@ -22,9 +22,9 @@ def main():
                 skipped += 1
             else:
                 passed += 1
-    release = os.path.join(folder, "release.txt")
-    if os.path.exists(release):
-        for line in open(release):
+    checks = os.path.join(folder, "checks.txt")
+    if os.path.exists(checks):
+        for line in open(checks):
             passed += line.split()[-1] == "passed"
             failed += line.split()[-1] == "failed"
     reasons = os.path.join(folder, "skipped.tsv")
