@@ -55,17 +55,17 @@ bool ReadBody(SetupContext& context, HttpTransport& transport, HttpRequest& requ
       return false;
     }
   }
-  // Ended before the promised length, or without a promise where one is needed: a body that
-  // may be cut, whatever the transport said.
-  const bool unconfirmed = promised ? response.size() < *promised
-                                    : lengthPromise == LengthPromise::Required &&
-                                          status == service::kSuccessStatus;
-  if (unconfirmed) {
-    SetWindowsFailure(context, kReadFailed, kErrorConnectionError);
-    return false;
-  }
+  // The status alone decides a refusal; its text stands even when its body was cut.
   if (status != service::kSuccessStatus) {
     context.failureText = ServiceReplyText(status, Utf8ToWide(response.view()));
+    return false;
+  }
+  // Ended before the promised length, or without a promise where one is needed: a body that
+  // may be cut, whatever the transport said.
+  const bool unconfirmed =
+      promised ? response.size() < *promised : lengthPromise == LengthPromise::Required;
+  if (unconfirmed) {
+    SetWindowsFailure(context, kReadFailed, kErrorConnectionError);
     return false;
   }
   if (response.empty()) {

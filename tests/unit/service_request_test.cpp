@@ -420,7 +420,9 @@ TEST(ServiceRequest, ABodyThatMayBeCutIsAFailedRead) {
       {200, 4096, 60, required, false, cut},
       {200, 10, 0, optional, false, cut},
       {200, 0, 0, required, false, u"安装服务返回了空响应，请稍后重试。"},
-      {403, 100, 10, optional, false, cut},
+      {403, 100, 10, optional, false, u"安装授权无效或已过期，请使用新的 4 位安装授权码。（HTTP 403）"},
+      {429, 100, 10, required, false, u"安装请求过于频繁，请稍后重试。（HTTP 429）"},
+      {503, 100, 0, required, false, u"安装服务暂不可用，请稍后重试或联系管理员。（HTTP 503）"},
       {403, std::nullopt, 10, required, false, u"安装授权无效或已过期，请使用新的 4 位安装授权码。（HTTP 403）"},
   };
   for (const auto& c : cases) {

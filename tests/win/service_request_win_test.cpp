@@ -103,6 +103,7 @@ TEST_F(ServiceRequestWin, BodyAllowancesAndStatuses) {
 // body must be whole, a reply without a promised length is refused.
 TEST_F(ServiceRequestWin, ABodyThatMayBeCutIsAFailedRead) {
   const std::u16string cut = u"读取安装下载内容失败（Windows 错误 12030）";
+  const std::u16string refused = u"安装授权无效或已过期，请使用新的 4 位安装授权码。（HTTP 403）";
   constexpr LengthPromise optional = LengthPromise::Optional;
   constexpr LengthPromise required = LengthPromise::Required;
   const json whole = {{"status", 200}, {"body_size", 4096}};
@@ -110,25 +111,25 @@ TEST_F(ServiceRequestWin, ABodyThatMayBeCutIsAFailedRead) {
   const struct {
     json reply;
     LengthPromise rule;
-    bool ok;
+    std::u16string failure;  // how the text begins; empty when the whole body passes
   } cases[] = {
-      {whole, required, true},
-      {{{"status", 200}, {"body_size", 4096}, {"cut_after", 60}}, optional, false},
-      {{{"status", 200}, {"body_size", 4096}, {"cut_after", 0}}, required, false},
-      {{{"status", 403}, {"body_size", 4096}, {"cut_after", 60}}, optional, false},
-      {chunked, optional, true},
-      {chunked, required, false},
-      {{{"status", 200}, {"body_size", 4096}, {"chunked", true}, {"cut_after", 3000}}, required, false},
+      {whole, required, u""},
+      {{{"status", 200}, {"body_size", 4096}, {"cut_after", 60}}, optional, cut},
+      {{{"status", 200}, {"body_size", 4096}, {"cut_after", 0}}, required, cut},
+      {{{"status", 403}, {"body_size", 4096}, {"cut_after", 60}}, optional, refused},
+      {chunked, optional, u""},
+      {chunked, required, cut},
+      {{{"status", 200}, {"body_size", 4096}, {"chunked", true}, {"cut_after", 3000}}, required, cut},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reply.dump() + (c.rule == required ? " required" : " optional"));
     SetReply(c.reply);
     const Outcome outcome = Authorize(1048576, c.rule);
-    EXPECT_EQ(outcome.ok, c.ok) << Narrow(outcome.failureText);
-    if (c.ok) {
+    EXPECT_EQ(outcome.ok, c.failure.empty()) << Narrow(outcome.failureText);
+    if (c.failure.empty()) {
       EXPECT_EQ(outcome.response, std::string(4096, 'x'));
     } else {
-      EXPECT_EQ(outcome.failureText.rfind(cut, 0), 0u) << Narrow(outcome.failureText);
+      EXPECT_EQ(outcome.failureText.rfind(c.failure, 0), 0u) << Narrow(outcome.failureText);
     }
   }
 }
