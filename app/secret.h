@@ -34,9 +34,6 @@ struct WipingAllocator {
 };
 
 template <typename Char>
-using WipedString = std::basic_string<Char, std::char_traits<Char>, WipingAllocator<Char>>;
-
-template <typename Char>
 class Secret {
  public:
   using View = std::basic_string_view<Char>;

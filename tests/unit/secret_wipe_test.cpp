@@ -140,23 +140,41 @@ TEST(SecretWipe, APasteLeavesNoCopyOfItsDigitsInFreedMemory) {
 
 TEST(SecretWipe, TheExchangeLeavesNoCopyOfTheCodeOrTheGrant) {
   const std::string grant(kLong.begin(), kLong.end());
-  const std::string reply = "{\"grant\":\"" + grant + "\",\"note\":\"" + std::string(200, 'x') + "\"}";
-  const auto exchange = [&] {
-    SetupContext context;
-    AuthorizeRequest request;
-    request.body = "{\"code\":\"5839\"}";
-    ExchangeCodeForGrant(context, request,
-                         [&](SetupContext&, std::u16string_view, std::u16string_view,
-                             std::u16string_view, std::string_view, SecretBytes& response,
-                             uint32_t) {
-                           response = reply;
-                           return true;
-                         });
-    ASSERT_EQ(request.grant, kLong);
+  const std::string_view tail = std::string_view(grant).substr(grant.size() - 32);
+  const std::u16string_view wideTail = std::u16string_view(kLong).substr(kLong.size() - 32);
+  const struct {
+    const char* what;
+    std::string reply;
+    bool granted;
+  } cases[] = {
+      {"bare", "{\"grant\":\"" + grant + "\"}", true},
+      {"members after the grant", "{\"grant\":\"" + grant + "\",\"note\":\"" + std::string(200, 'x') + "\"}", true},
+      {"malformed after the grant", "{\"grant\":\"" + grant + "\",}", false},
+      {"a value glued to the grant", "{\"grant\":\"" + grant + "\"x}", false},
+      {"cut inside the grant", "{\"grant\":\"" + grant.substr(0, 40), false},
+      {"grant as a bare word", "{\"grant\":" + grant + "}", false},
   };
-  EXPECT_EQ(FreedCopies(std::string_view("5839"), exchange), 0);
-  EXPECT_EQ(FreedCopies(std::u16string_view(kLong), exchange), 0);
-  EXPECT_EQ(FreedCopies(std::string_view(grant), exchange), 0);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto exchange = [&] {
+      SetupContext context;
+      AuthorizeRequest request;
+      request.body = "{\"code\":\"5839\"}";
+      ExchangeCodeForGrant(context, request,
+                           [&](SetupContext&, std::u16string_view, std::u16string_view,
+                               std::u16string_view, std::string_view, SecretBytes& response,
+                               uint32_t) {
+                             response = c.reply;
+                             return true;
+                           });
+      EXPECT_EQ(request.grant == std::u16string_view(kLong), c.granted);
+    };
+    EXPECT_EQ(FreedCopies(std::string_view("5839"), exchange), 0);
+    EXPECT_EQ(FreedCopies(std::u16string_view(kLong), exchange), 0);
+    EXPECT_EQ(FreedCopies(std::string_view(grant), exchange), 0);
+    EXPECT_EQ(FreedCopies(wideTail, exchange), 0);
+    EXPECT_EQ(FreedCopies(tail, exchange), 0);
+  }
 }
 
 // The search itself finds a secret in a freed block, and in storage that was not wiped.
