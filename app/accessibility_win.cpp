@@ -295,6 +295,16 @@ class AccessibleOverlay final : public IAccessible, public IOleWindow, public IE
 
   // The call may end the window, which disconnects this object and releases the proxy: both
   // are held until it returns.
+  template <typename Method, typename... Args>
+  HRESULT Forward(Method method, Args... args) {
+    IAccessible* const proxy = proxy_;
+    if (proxy == nullptr) return CO_E_OBJNOTCONNECTED;
+    const Held self(static_cast<IAccessible*>(this));
+    const Held held(proxy);
+    return (proxy->*method)(args...);
+  }
+
+  // The same for the proxy's other interfaces; the reference the query gives is the one held.
   template <typename Interface, typename Method, typename... Args>
   HRESULT ForwardTo(Method method, Args... args) {
     if (proxy_ == nullptr) return CO_E_OBJNOTCONNECTED;
@@ -303,14 +313,9 @@ class AccessibleOverlay final : public IAccessible, public IOleWindow, public IE
     if (FAILED(proxy_->QueryInterface(__uuidof(Interface), reinterpret_cast<void**>(&target)))) {
       return E_NOINTERFACE;
     }
-    const Held held(target);
+    const HRESULT result = (target->*method)(args...);
     target->Release();
-    return (target->*method)(args...);
-  }
-
-  template <typename Method, typename... Args>
-  HRESULT Forward(Method method, Args... args) {
-    return ForwardTo<IAccessible>(method, args...);
+    return result;
   }
 
   LONG references_ = 1;
