@@ -31,9 +31,6 @@ Function Bind(HMODULE library, const char* name) {
 }
 
 OleaccFunctions LoadOleacc() {
-  // Remote clients' calls are delivered to this thread through its message loop.
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  if (FAILED(com) && com != RPC_E_CHANGED_MODE) return {};
   const HMODULE oleacc = LoadSystemLibrary(L"oleacc.dll");
   const HMODULE oleaut32 = LoadSystemLibrary(L"oleaut32.dll");
   OleaccFunctions functions;
@@ -44,11 +41,32 @@ OleaccFunctions LoadOleacc() {
   return functions;
 }
 
+// Bound on the window's thread. Loading a library can send this window another WM_GETOBJECT;
+// that one is left to the default handling instead of waiting for the load it interrupts (a
+// function-local static would wait on itself).
+enum class Binding { NotTried, Loading, Bound, Failed };
+Binding g_binding = Binding::NotTried;
+OleaccFunctions g_oleacc;
+
 const OleaccFunctions* Oleacc() {
-  static const OleaccFunctions functions = LoadOleacc();
-  const bool complete = functions.createStdAccessibleObject != nullptr && functions.lresultFromObject != nullptr &&
-                        functions.sysAllocStringLen != nullptr;
-  return complete ? &functions : nullptr;
+  if (g_binding == Binding::NotTried) {
+    g_binding = Binding::Loading;
+    g_oleacc = LoadOleacc();
+    const bool complete = g_oleacc.createStdAccessibleObject != nullptr &&
+                          g_oleacc.lresultFromObject != nullptr && g_oleacc.sysAllocStringLen != nullptr;
+    g_binding = complete ? Binding::Bound : Binding::Failed;
+  }
+  return g_binding == Binding::Bound ? &g_oleacc : nullptr;
+}
+
+// Remote clients' calls must reach the objects through this thread's message loop, which only a
+// single-threaded apartment gives: in the MTA they would run on RPC threads, beside the window.
+// The thread keeps the one reference its first call took.
+bool InSingleThreadedApartment() {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  if (FAILED(com)) return false;  // RPC_E_CHANGED_MODE: the thread is in the MTA
+  if (com == S_FALSE) CoUninitialize();
+  return true;
 }
 
 // What a window says of itself; nullopt leaves the answer to the standard proxy.
@@ -92,7 +110,10 @@ HRESULT TextAnswer(const std::u16string& text, BSTR* out) {
 
 // The standard proxy of a window's client area with name, description and busy state taken
 // from the page model. It runs on the window's thread (remote calls arrive through the loop).
-class AccessibleOverlay final : public IAccessible, public IOleWindow {
+// The proxy's IEnumVARIANT (its children as objects) and IServiceProvider pass through, so that
+// the object keeps one identity; the proxy offers nothing else.
+class AccessibleOverlay final : public IAccessible, public IOleWindow, public IEnumVARIANT,
+                                public IServiceProvider {
  public:
   AccessibleOverlay(HWND window, IAccessible* proxy, TextsSource source)
       : window_(window), proxy_(proxy), source_(source) {}
@@ -112,6 +133,10 @@ class AccessibleOverlay final : public IAccessible, public IOleWindow {
       *out = static_cast<IAccessible*>(this);
     } else if (iid == __uuidof(IOleWindow)) {
       *out = static_cast<IOleWindow*>(this);
+    } else if (iid == __uuidof(IEnumVARIANT) && Offers(iid)) {
+      *out = static_cast<IEnumVARIANT*>(this);
+    } else if (iid == __uuidof(IServiceProvider) && Offers(iid)) {
+      *out = static_cast<IServiceProvider*>(this);
     } else {
       return E_NOINTERFACE;
     }
@@ -146,7 +171,7 @@ class AccessibleOverlay final : public IAccessible, public IOleWindow {
     if (IsSelf(child)) {
       if (const std::optional<std::u16string> text = source_(window_).name) return TextAnswer(*text, name);
     }
-    return proxy_->get_accName(child, name);
+    return Forward(&IAccessible::get_accName, child, name);
   }
   HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* description) override {
     if (proxy_ == nullptr) return CO_E_OBJNOTCONNECTED;
@@ -155,12 +180,13 @@ class AccessibleOverlay final : public IAccessible, public IOleWindow {
         return TextAnswer(*text, description);
       }
     }
-    return proxy_->get_accDescription(child, description);
+    return Forward(&IAccessible::get_accDescription, child, description);
   }
   HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
-    if (proxy_ == nullptr) return CO_E_OBJNOTCONNECTED;
-    const HRESULT result = proxy_->get_accState(child, state);
-    if (SUCCEEDED(result) && IsSelf(child) && state->vt == VT_I4 && source_(window_).busy) {
+    const Held self(static_cast<IAccessible*>(this));
+    const HRESULT result = Forward(&IAccessible::get_accState, child, state);
+    if (SUCCEEDED(result) && window_ != nullptr && IsSelf(child) && state->vt == VT_I4 &&
+        source_(window_).busy) {
       state->lVal |= STATE_SYSTEM_BUSY;
     }
     return result;
@@ -229,13 +255,67 @@ class AccessibleOverlay final : public IAccessible, public IOleWindow {
   }
   HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
 
+  HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* items, ULONG* fetched) override {
+    return ForwardTo<IEnumVARIANT>(&IEnumVARIANT::Next, count, items, fetched);
+  }
+  HRESULT STDMETHODCALLTYPE Skip(ULONG count) override { return ForwardTo<IEnumVARIANT>(&IEnumVARIANT::Skip, count); }
+  HRESULT STDMETHODCALLTYPE Reset() override { return ForwardTo<IEnumVARIANT>(&IEnumVARIANT::Reset); }
+  HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** copy) override {
+    return ForwardTo<IEnumVARIANT>(&IEnumVARIANT::Clone, copy);
+  }
+
+  HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid, void** out) override {
+    // Named by its type: the headers add a template overload.
+    using Method = HRESULT (STDMETHODCALLTYPE IServiceProvider::*)(REFGUID, REFIID, void**);
+    return ForwardTo<IServiceProvider>(static_cast<Method>(&IServiceProvider::QueryService), service, iid, out);
+  }
+
  private:
   ~AccessibleOverlay() = default;
 
+  // Holds a COM object for the length of a call that may release the last other reference.
+  class Held {
+   public:
+    explicit Held(IUnknown* object) : object_(object) { object_->AddRef(); }
+    ~Held() { object_->Release(); }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+
+   private:
+    IUnknown* object_;
+  };
+
+  bool Offers(REFIID iid) {
+    if (proxy_ == nullptr) return false;
+    IUnknown* found = nullptr;
+    if (FAILED(proxy_->QueryInterface(iid, reinterpret_cast<void**>(&found)))) return false;
+    found->Release();
+    return true;
+  }
+
+  // The call may end the window, which disconnects this object and releases the proxy: both
+  // are held until it returns.
   template <typename Method, typename... Args>
   HRESULT Forward(Method method, Args... args) {
+    IAccessible* const proxy = proxy_;
+    if (proxy == nullptr) return CO_E_OBJNOTCONNECTED;
+    const Held self(static_cast<IAccessible*>(this));
+    const Held held(proxy);
+    return (proxy->*method)(args...);
+  }
+
+  // The same for the proxy's other interfaces; the reference the query gives is the one held.
+  template <typename Interface, typename Method, typename... Args>
+  HRESULT ForwardTo(Method method, Args... args) {
     if (proxy_ == nullptr) return CO_E_OBJNOTCONNECTED;
-    return (proxy_->*method)(args...);
+    const Held self(static_cast<IAccessible*>(this));
+    Interface* target = nullptr;
+    if (FAILED(proxy_->QueryInterface(__uuidof(Interface), reinterpret_cast<void**>(&target)))) {
+      return E_NOINTERFACE;
+    }
+    const HRESULT result = (target->*method)(args...);
+    target->Release();
+    return result;
   }
 
   LONG references_ = 1;
@@ -275,7 +355,7 @@ std::optional<LRESULT> AnswerGetObject(HWND window, WPARAM wParam, LPARAM lParam
   // Compared as a DWORD: on 64-bit Windows the sign extension of lParam would differ.
   if (static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT)) return std::nullopt;
   const TextsSource source = SourceFor(window);
-  if (source == nullptr) return std::nullopt;
+  if (source == nullptr || !InSingleThreadedApartment()) return std::nullopt;
   const OleaccFunctions* oleacc = Oleacc();
   if (oleacc == nullptr) return std::nullopt;
   AccessibleOverlay* served = ServedObject(window, source, *oleacc);

@@ -182,7 +182,8 @@ char16_t BoxDigitSlots::FirstCharacter(int index) {
 }
 
 void BoxDigitSlots::SetText(int index, std::u16string_view text) {
-  const SecretText terminated(text);
+  SecretText terminated(text);
+  terminated.push_back(u'\0');
   SetWindowTextW(Box(index), AsWide(terminated.data()));
 }
 

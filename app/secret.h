@@ -1,12 +1,13 @@
 #pragma once
 // The one owner of secrets (the code, the request body, the grant): every buffer it lets go of is
-// wiped first. Its heap blocks are wiped before they are freed, which covers destruction and every
-// reallocation; its in-object storage, which holds a short secret and is never freed, is wiped
-// when the owner is destroyed or cleared.
+// wiped first. Its units live in heap blocks only, never in the owner itself (as a short string's
+// would), and each block is wiped before it is freed: destruction, growth, moves and clearing
+// leave no copy behind.
 #include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/text.h"
 
@@ -33,17 +34,15 @@ struct WipingAllocator {
 };
 
 template <typename Char>
-using WipedString = std::basic_string<Char, std::char_traits<Char>, WipingAllocator<Char>>;
-
-template <typename Char>
 class Secret {
  public:
   using View = std::basic_string_view<Char>;
 
   Secret() = default;
-  explicit Secret(View text) : text_(text.data(), text.size()) {}
-  Secret(const Secret& other) : text_(other.text_) {}
-  Secret(Secret&& other) noexcept : text_(std::move(other.text_)) { other.clear(); }
+  explicit Secret(View text) : units_(text.begin(), text.end()) {}
+  Secret(const Secret& other) = default;
+  // A moved vector hands over its block and keeps none.
+  Secret(Secret&& other) noexcept = default;
   Secret& operator=(const Secret& other) {
     if (this != &other) assign(other.view());
     return *this;
@@ -52,51 +51,39 @@ class Secret {
     assign(text);
     return *this;
   }
-  // No swap: swapping two short strings goes through a copy on the stack.
-  Secret& operator=(Secret&& other) noexcept {
-    if (this != &other) {
-      clear();
-      text_ = std::move(other.text_);
-      other.clear();
-    }
-    return *this;
-  }
-  ~Secret() { clear(); }
+  Secret& operator=(Secret&& other) noexcept = default;
 
-  View view() const noexcept { return {text_.data(), text_.size()}; }
+  View view() const noexcept { return {units_.data(), units_.size()}; }
   operator View() const noexcept { return view(); }
-  const Char* data() const noexcept { return text_.data(); }
-  size_t size() const noexcept { return text_.size(); }
-  bool empty() const noexcept { return text_.empty(); }
-  Char operator[](size_t index) const noexcept { return text_[index]; }
+  const Char* data() const noexcept { return units_.data(); }
+  size_t size() const noexcept { return units_.size(); }
+  bool empty() const noexcept { return units_.empty(); }
+  Char operator[](size_t index) const noexcept { return units_[index]; }
 
-  void reserve(size_t count) { text_.reserve(count); }
+  void reserve(size_t count) { units_.reserve(count); }
   Secret& append(View text) {
-    text_.append(text.data(), text.size());
+    units_.insert(units_.end(), text.begin(), text.end());
     return *this;
   }
-  void push_back(Char c) { text_.push_back(c); }
+  void push_back(Char c) { units_.push_back(c); }
   // Safe when text is a view of this owner's own units.
   void assign(View text) { *this = Secret(text); }
   // Room for count units more at the end, for a reader to fill; resize() then keeps what it wrote.
   Char* grow(size_t count) {
-    const size_t size = text_.size();
-    text_.resize(size + count);
-    return text_.data() + size;
+    const size_t size = units_.size();
+    units_.resize(size + count);
+    return units_.data() + size;
   }
-  void resize(size_t count) { text_.resize(count); }
+  void resize(size_t count) { units_.resize(count); }
 
-  // Wipes every unit the owner holds, up to its capacity, and leaves it empty.
-  void clear() noexcept {
-    text_.resize(text_.capacity());  // never reallocates
-    SecureWipe(text_.data(), text_.size() * sizeof(Char));
-    text_.clear();
-  }
+  // Gives the block back, wiped, and leaves the owner empty.
+  void clear() noexcept { std::vector<Char, WipingAllocator<Char>>().swap(units_); }
 
   friend bool operator==(const Secret& a, View b) noexcept { return a.view() == b; }
 
  private:
-  WipedString<Char> text_;
+  // No terminating NUL: a caller that needs one appends it.
+  std::vector<Char, WipingAllocator<Char>> units_;
 };
 
 using SecretBytes = Secret<char>;

@@ -2,16 +2,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/heap_wipe.h"
 #include "app/secret.h"
 #include "app/text.h"
 #include "service/service_contract.h"
 
 namespace vaq {
 namespace {
-
-// The reply holds the grant: the document's strings and the parser's token buffer wipe
-// themselves too.
-using SecretJson = nlohmann::basic_json<std::map, std::vector, WipedString<char>>;
 
 void Exchange(SetupContext& context, AuthorizeRequest& request,
               const ServiceRequester& serviceRequest) {
@@ -23,11 +20,10 @@ void Exchange(SetupContext& context, AuthorizeRequest& request,
     return;
   }
   // Strict: one JSON text, no comments; a missing member or a non-string value throws.
-  const SecretJson document =
-      SecretJson::parse(reply.data(), reply.data() + reply.size(), nullptr, true, false);
-  const WipedString<char>& grant =
-      document.at(service::kGrantMember).get_ref<const WipedString<char>&>();
-  if (!IsInstallGrant(std::string_view(grant.data(), grant.size()))) {
+  const nlohmann::json document =
+      nlohmann::json::parse(reply.data(), reply.data() + reply.size(), nullptr, true, false);
+  const std::string& grant = document.at(service::kGrantMember).get_ref<const std::string&>();
+  if (!IsInstallGrant(std::string_view(grant))) {
     request.failureText = u"中心返回的安装授权无效，请联系管理员。";
     return;
   }
@@ -40,6 +36,8 @@ void Exchange(SetupContext& context, AuthorizeRequest& request,
 
 void ExchangeCodeForGrant(SetupContext& context, AuthorizeRequest& request,
                           const ServiceRequester& serviceRequest) noexcept {
+  // The parser's buffers and messages, and the document's strings, hold the grant.
+  const HeapWipe wipe;
   try {
     Exchange(context, request, serviceRequest);
   } catch (...) {

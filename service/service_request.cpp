@@ -33,12 +33,28 @@ bool PrepareRootCertificateInStores(CertificateStores& stores, uint32_t& errorCo
   return prepared;
 }
 
+// The transport checks a chunked body's framing itself; chunked is always the last coding.
+bool IsChunked(std::u16string_view transferEncoding) {
+  const size_t comma = transferEncoding.rfind(u',');
+  std::u16string_view last = transferEncoding.substr(comma == std::u16string_view::npos ? 0 : comma + 1);
+  while (!last.empty() && (last.front() == u' ' || last.front() == u'\t')) last.remove_prefix(1);
+  while (!last.empty() && (last.back() == u' ' || last.back() == u'\t')) last.remove_suffix(1);
+  constexpr std::u16string_view kChunked = u"chunked";
+  if (last.size() != kChunked.size()) return false;
+  for (size_t i = 0; i < last.size(); ++i) {
+    const char16_t c = last[i] >= u'A' && last[i] <= u'Z' ? last[i] - u'A' + u'a' : last[i];
+    if (c != kChunked[i]) return false;
+  }
+  return true;
+}
+
 // Reads the body after the status; every failure text is stored here.
 bool ReadBody(SetupContext& context, HttpTransport& transport, HttpRequest& request,
               uint32_t status, SecretBytes& response, uint32_t limit,
               LengthPromise lengthPromise) {
   const uint32_t allowance = status == service::kSuccessStatus ? limit : service::kErrorBodyLimit;
   const std::optional<uint32_t> promised = request.PromisedLength();
+  const bool chunked = IsChunked(request.TransferEncoding());
   for (;;) {
     // Read straight into the response: a buffer of its own would keep a copy of the grant.
     const size_t before = response.size();
@@ -55,17 +71,18 @@ bool ReadBody(SetupContext& context, HttpTransport& transport, HttpRequest& requ
       return false;
     }
   }
-  // Ended before the promised length, or without a promise where one is needed: a body that
-  // may be cut, whatever the transport said.
-  const bool unconfirmed = promised ? response.size() < *promised
-                                    : lengthPromise == LengthPromise::Required &&
-                                          status == service::kSuccessStatus;
-  if (unconfirmed) {
-    SetWindowsFailure(context, kReadFailed, kErrorConnectionError);
-    return false;
-  }
+  // The status alone decides a refusal; its text stands even when its body was cut.
   if (status != service::kSuccessStatus) {
     context.failureText = ServiceReplyText(status, Utf8ToWide(response.view()));
+    return false;
+  }
+  // Ended before the promised length, or ended by nothing but the connection's close where a
+  // whole body is needed: a body that may be cut, whatever the transport said. Chunked framing
+  // overrides a Content-Length.
+  const bool unconfirmed = !chunked && (promised ? response.size() < *promised
+                                                 : lengthPromise == LengthPromise::Required);
+  if (unconfirmed) {
+    SetWindowsFailure(context, kReadFailed, kErrorConnectionError);
     return false;
   }
   if (response.empty()) {

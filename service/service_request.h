@@ -69,6 +69,8 @@ class HttpRequest {
   virtual bool QueryStatus(uint32_t& status) = 0;
   // The body length the reply's Content-Length promises; none without a readable one.
   virtual std::optional<uint32_t> PromisedLength() = 0;
+  // The reply's Transfer-Encoding, empty without one.
+  virtual std::u16string TransferEncoding() = 0;
   // Reads the next piece of the body into buffer; read == 0 is the end.
   virtual bool Read(char* buffer, uint32_t size, uint32_t& read) = 0;
 };

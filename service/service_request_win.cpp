@@ -126,6 +126,24 @@ class WinHttpRequest final : public HttpRequest {
     return value;
   }
 
+  std::u16string TransferEncoding() override {
+    DWORD size = 0;
+    if (WinHttpQueryHeaders(request_.Get(), WINHTTP_QUERY_TRANSFER_ENCODING,
+                            WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &size,
+                            WINHTTP_NO_HEADER_INDEX) ||
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+      return {};
+    }
+    std::u16string value(size / sizeof(char16_t), u'\0');
+    if (!WinHttpQueryHeaders(request_.Get(), WINHTTP_QUERY_TRANSFER_ENCODING,
+                             WINHTTP_HEADER_NAME_BY_INDEX, AsWide(value.data()), &size,
+                             WINHTTP_NO_HEADER_INDEX)) {
+      return {};
+    }
+    value.resize(size / sizeof(char16_t));
+    return value;
+  }
+
   bool Read(char* buffer, uint32_t size, uint32_t& read) override {
     DWORD count = 0;
     if (!WinHttpReadData(request_.Get(), buffer, size, &count)) return false;

@@ -13,10 +13,11 @@ With --control DIR, tests steer the service through files there:
                  normal reply is sent)
                  {"status": 302, "body": "text" | "body_size": N, "headers": {"Location": "..."},
                   "delay": seconds, "tls_min": "TLSv1", "tls_max": "TLSv1_1",
-                  "certificate": "untrusted", "chunked": true, "cut_after": N}
-                 chunked sends the body in chunks instead of with a Content-Length; cut_after
-                 closes the connection after N bytes of the body (a chunked one before its last
-                 chunk), while the headers still promise all of it.
+                  "certificate": "untrusted", "framing": "chunked" | "close", "cut_after": N}
+                 framing "chunked" sends the body in chunks instead of with a Content-Length;
+                 "close" sends neither, so that only the connection's close ends the body.
+                 cut_after closes the connection after N bytes of the body (a chunked one before
+                 its last chunk), while the headers still promise all of it.
   close          while this file exists the port is closed; port-closed then exists too
   received.jsonl one line per request: method, path, request_line, header_lines (raw, in order,
                  without line ends), body_hex. Written before the reply is sent.
@@ -220,10 +221,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_response(status)
         for name, value in override.get("headers", {}).items():
             self.send_header(name, value)
-        chunked = override.get("chunked", False)
+        framing = override.get("framing", "length")
+        chunked = framing == "chunked"
         if chunked:
             self.send_header("Transfer-Encoding", "chunked")
-        else:
+        elif framing == "length":
             self.send_header("Content-Length", str(len(reply)))
         self.send_header("Connection", "close")
         self.end_headers()

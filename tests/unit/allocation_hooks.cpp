@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "app/heap_wipe.h"
+
 namespace {
 
 // Each block carries its size in front of it, so that delete knows how much to search.
@@ -50,6 +52,8 @@ void operator delete(void* block) noexcept {
   unsigned char* base = static_cast<unsigned char*>(block) - kHeader;
   size_t size = 0;
   std::memcpy(&size, base, sizeof(size));
+  // As the program's own operator delete does, before the block is searched.
+  vaq::WipeFreedBlock(block, size);
   Inspect(static_cast<unsigned char*>(block), size);
   std::free(base);
 }

@@ -89,7 +89,10 @@ INSTANTIATE_TEST_SUITE_P(
         Utf8Case{"encoded surrogate", "\xED\xA0\x80", u""},
         Utf8Case{"above U+10FFFF", "\xF4\x90\x80\x80", u""},
         Utf8Case{"F5 lead", "\xF5\x80\x80\x80", u""},
-        Utf8Case{"missing continuation", "\xE5" "ab", u""}));
+        Utf8Case{"missing continuation", "\xE5" "ab", u""},
+        Utf8Case{"a lead byte where a continuation must stand", "\xC3\xC3", u""},
+        Utf8Case{"GBK text", "\xD6\xD0\xCE\xC4", u""},
+        Utf8Case{"encoded U+DFFF", "\xED\xBF\xBF", u""}));
 
 const std::u16string kNetworkHint = u"\n请检查网络、代理和安装服务的 HTTPS 连接。";
 

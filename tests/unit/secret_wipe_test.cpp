@@ -23,6 +23,16 @@ bool Holds(const void* memory, size_t size, std::basic_string_view<Char> secret)
   return std::search(bytes, bytes + size, wanted, wanted + secret.size() * sizeof(Char)) != bytes + size;
 }
 
+// Whether memory holds any three units in a row of secret: a copy that lost its first units
+// still shows.
+template <typename Char>
+bool HoldsAPart(const void* memory, size_t size, std::basic_string_view<Char> secret) {
+  for (size_t start = 0; start + 3 <= secret.size(); ++start) {
+    if (Holds(memory, size, secret.substr(start, 3))) return true;
+  }
+  return false;
+}
+
 // How many blocks freed during road held secret.
 template <typename Char, typename Road>
 int FreedCopies(std::basic_string_view<Char> secret, Road road) {
@@ -34,36 +44,72 @@ int FreedCopies(std::basic_string_view<Char> secret, Road road) {
 
 const std::u16string kLong = u"0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
 
+template <typename Char>
+struct OwnerRoad {
+  const char* what;
+  std::basic_string_view<Char> secret;
+  void (*road)(Secret<Char>& owner);
+};
+
+// Each road runs on an owner in storage of the test's own, which is then read back.
+template <typename Char>
+void ExpectNoCopyLeft(const OwnerRoad<Char>& c) {
+  SCOPED_TRACE(c.what);
+  alignas(Secret<Char>) unsigned char storage[sizeof(Secret<Char>)];
+  const int freed = FreedCopies(c.secret, [&] {
+    auto* owner = new (storage) Secret<Char>();
+    c.road(*owner);
+    owner->~Secret<Char>();
+  });
+  EXPECT_EQ(freed, 0);
+  EXPECT_FALSE(HoldsAPart(storage, sizeof(storage), c.secret));
+}
+
 TEST(SecretWipe, TheOwnersStorageAndBlocksAreWipedWhateverTheyHeld) {
   const std::u16string_view code = u"5839";
-  const struct {
-    const char* what;
-    std::u16string_view secret;
-    void (*road)(SecretText& owner);
-  } cases[] = {
+  const OwnerRoad<char16_t> cases[] = {
       {"a short secret, held in the owner itself", code, [](SecretText& s) { s = u"5839"; }},
       {"a long secret, held in a block", kLong, [](SecretText& s) { s = kLong; }},
-      {"grown one unit at a time", std::u16string_view(kLong).substr(0, 8), [](SecretText& s) { for (char16_t c : kLong) s.push_back(c); }},
+      {"grown one unit at a time", kLong, [](SecretText& s) { for (char16_t c : kLong) s.push_back(c); }},
+      {"grown by appending", kLong, [](SecretText& s) {
+         s = std::u16string_view(kLong).substr(0, 7);
+         s.append(std::u16string_view(kLong).substr(7));
+       }},
       {"moved away", code, [](SecretText& s) { s = u"5839"; const SecretText moved(std::move(s)); }},
+      {"moved away by assignment", code, [](SecretText& s) {
+         s = u"5839";
+         SecretText moved;
+         moved = std::move(s);
+       }},
       {"moved over", kLong, [](SecretText& s) { s = kLong; s = SecretText(u"0000"); }},
       {"cleared", kLong, [](SecretText& s) { s = kLong; s.clear(); }},
+      {"shortened", kLong, [](SecretText& s) { s = kLong; s.resize(1); }},
       {"given a part of itself", kLong, [](SecretText& s) {
          s = kLong;
          s = s.view().substr(32);
          EXPECT_EQ(s, std::u16string_view(kLong).substr(32));
        }},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    alignas(SecretText) unsigned char storage[sizeof(SecretText)];
-    const int freed = FreedCopies(c.secret, [&] {
-      auto* owner = new (storage) SecretText();
-      c.road(*owner);
-      owner->~SecretText();
-    });
-    EXPECT_EQ(freed, 0);
-    EXPECT_FALSE(Holds(storage, sizeof(storage), c.secret));
-  }
+  for (const auto& c : cases) ExpectNoCopyLeft(c);
+}
+
+TEST(SecretWipe, ABodyLeavesNoCopyInItsOwner) {
+  const std::string_view body = "{\"code\":\"5839\"}";
+  const OwnerRoad<char> cases[] = {
+      {"moved away", body, [](SecretBytes& s) { s = "{\"code\":\"5839\"}"; const SecretBytes moved(std::move(s)); }},
+      {"grown past a short body", body, [](SecretBytes& s) {
+         s = "{\"code\":\"5839\"}";
+         s.append("\n");
+       }},
+      {"read into, piece by piece", body, [](SecretBytes& s) {
+         for (const char c : std::string_view("{\"code\":\"5839\"}")) {
+           char* room = s.grow(4);
+           room[0] = c;
+           s.resize(s.size() - 3);
+         }
+       }},
+  };
+  for (const auto& c : cases) ExpectNoCopyLeft(c);
 }
 
 TEST(SecretWipe, APasteLeavesNoCopyOfItsDigitsInFreedMemory) {
@@ -94,23 +140,41 @@ TEST(SecretWipe, APasteLeavesNoCopyOfItsDigitsInFreedMemory) {
 
 TEST(SecretWipe, TheExchangeLeavesNoCopyOfTheCodeOrTheGrant) {
   const std::string grant(kLong.begin(), kLong.end());
-  const std::string reply = "{\"grant\":\"" + grant + "\",\"note\":\"" + std::string(200, 'x') + "\"}";
-  const auto exchange = [&] {
-    SetupContext context;
-    AuthorizeRequest request;
-    request.body = "{\"code\":\"5839\"}";
-    ExchangeCodeForGrant(context, request,
-                         [&](SetupContext&, std::u16string_view, std::u16string_view,
-                             std::u16string_view, std::string_view, SecretBytes& response,
-                             uint32_t) {
-                           response = reply;
-                           return true;
-                         });
-    ASSERT_EQ(request.grant, kLong);
+  const std::string_view tail = std::string_view(grant).substr(grant.size() - 32);
+  const std::u16string_view wideTail = std::u16string_view(kLong).substr(kLong.size() - 32);
+  const struct {
+    const char* what;
+    std::string reply;
+    bool granted;
+  } cases[] = {
+      {"bare", "{\"grant\":\"" + grant + "\"}", true},
+      {"members after the grant", "{\"grant\":\"" + grant + "\",\"note\":\"" + std::string(200, 'x') + "\"}", true},
+      {"malformed after the grant", "{\"grant\":\"" + grant + "\",}", false},
+      {"a value glued to the grant", "{\"grant\":\"" + grant + "\"x}", false},
+      {"cut inside the grant", "{\"grant\":\"" + grant.substr(0, 40), false},
+      {"grant as a bare word", "{\"grant\":" + grant + "}", false},
   };
-  EXPECT_EQ(FreedCopies(std::string_view("5839"), exchange), 0);
-  EXPECT_EQ(FreedCopies(std::u16string_view(kLong), exchange), 0);
-  EXPECT_EQ(FreedCopies(std::string_view(grant), exchange), 0);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto exchange = [&] {
+      SetupContext context;
+      AuthorizeRequest request;
+      request.body = "{\"code\":\"5839\"}";
+      ExchangeCodeForGrant(context, request,
+                           [&](SetupContext&, std::u16string_view, std::u16string_view,
+                               std::u16string_view, std::string_view, SecretBytes& response,
+                               uint32_t) {
+                             response = c.reply;
+                             return true;
+                           });
+      EXPECT_EQ(request.grant == std::u16string_view(kLong), c.granted);
+    };
+    EXPECT_EQ(FreedCopies(std::string_view("5839"), exchange), 0);
+    EXPECT_EQ(FreedCopies(std::u16string_view(kLong), exchange), 0);
+    EXPECT_EQ(FreedCopies(std::string_view(grant), exchange), 0);
+    EXPECT_EQ(FreedCopies(wideTail, exchange), 0);
+    EXPECT_EQ(FreedCopies(tail, exchange), 0);
+  }
 }
 
 // The search itself finds a secret in a freed block, and in storage that was not wiped.

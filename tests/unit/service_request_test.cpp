@@ -46,6 +46,7 @@ struct FakeRequest : HttpRequest {
   bool NeverRedirect() override;
   bool Send(std::u16string_view extraHeaders, std::string_view body) override;
   std::optional<uint32_t> PromisedLength() override;
+  std::u16string TransferEncoding() override;
   bool ReceiveResponse() override;
   bool QueryStatus(uint32_t& status) override;
   bool Read(char* buffer, uint32_t size, uint32_t& read) override;
@@ -81,6 +82,7 @@ struct Platform : CertificateStores, HttpTransport {
   std::string reply = "reply";
   size_t replyOffset = 0;
   std::optional<uint32_t> promised;  // the reply's Content-Length
+  std::u16string transferEncoding;
 
   // What the logic handed over.
   std::u16string userAgent, host, verb, path, headers;
@@ -169,6 +171,10 @@ std::optional<uint32_t> FakeRequest::PromisedLength() {
   platform.log.push_back("query length");
   return platform.promised;
 }
+std::u16string FakeRequest::TransferEncoding() {
+  platform.log.push_back("query transfer encoding");
+  return platform.transferEncoding;
+}
 bool FakeRequest::ReceiveResponse() { return !platform.Fails("receive"); }
 bool FakeRequest::QueryStatus(uint32_t& status) {
   if (platform.Fails("query status")) return false;
@@ -225,7 +231,7 @@ TEST(ServiceRequest, RunsEveryStepInOrderAndClosesInReverse) {
   EXPECT_EQ(platform.log,
             Concat(kCertificateSteps,
                    {"open session", "set timeouts", "restrict to TLS 1.2", "connect", "open request",
-                    "never redirect", "send", "receive", "query status", "query length", "read", "read", "close request",
+                    "never redirect", "send", "receive", "query status", "query length", "query transfer encoding", "read", "read", "close request",
                     "close connection", "close session"}));
   EXPECT_EQ(platform.userAgent, u"VAQ Online Installer/1.0");
   EXPECT_EQ(platform.timeouts, (std::vector<uint32_t>{10000, 15000, 15000, 60000}));
@@ -407,28 +413,41 @@ TEST(ServiceRequest, ABodyThatMayBeCutIsAFailedRead) {
   const struct {
     uint32_t status;
     std::optional<uint32_t> promised;
+    std::u16string_view transferEncoding;
     size_t size;
     LengthPromise rule;
     bool ok;
     std::u16string text;
   } cases[] = {
-      {200, 5000, 5000, optional, true, u"left over"},
-      {200, 5000, 5000, required, true, u"left over"},
-      {200, std::nullopt, 5000, optional, true, u"left over"},
-      {200, std::nullopt, 5000, required, false, cut},
-      {200, 5000, 4999, optional, false, cut},
-      {200, 4096, 60, required, false, cut},
-      {200, 10, 0, optional, false, cut},
-      {200, 0, 0, required, false, u"安装服务返回了空响应，请稍后重试。"},
-      {403, 100, 10, optional, false, cut},
-      {403, std::nullopt, 10, required, false, u"安装授权无效或已过期，请使用新的 4 位安装授权码。（HTTP 403）"},
+      {200, 5000, u"", 5000, optional, true, u"left over"},
+      {200, 5000, u"", 5000, required, true, u"left over"},
+      {200, std::nullopt, u"", 5000, optional, true, u"left over"},
+      {200, std::nullopt, u"", 5000, required, false, cut},
+      {200, 5000, u"", 4999, optional, false, cut},
+      {200, 4096, u"", 60, required, false, cut},
+      {200, 10, u"", 0, optional, false, cut},
+      {200, 0, u"", 0, required, false, u"安装服务返回了空响应，请稍后重试。"},
+      {403, 100, u"", 10, optional, false, u"安装授权无效或已过期，请使用新的 4 位安装授权码。（HTTP 403）"},
+      {429, 100, u"", 10, required, false, u"安装请求过于频繁，请稍后重试。（HTTP 429）"},
+      {503, 100, u"", 0, required, false, u"安装服务暂不可用，请稍后重试或联系管理员。（HTTP 503）"},
+      {403, std::nullopt, u"", 10, required, false, u"安装授权无效或已过期，请使用新的 4 位安装授权码。（HTTP 403）"},
+      {200, std::nullopt, u"chunked", 5000, required, true, u"left over"},
+      {200, std::nullopt, u"gzip,  Chunked\t", 5000, required, true, u"left over"},
+      {200, 5000, u"chunked", 4000, required, true, u"left over"},
+      {200, std::nullopt, u"chunked", 0, required, false, u"安装服务返回了空响应，请稍后重试。"},
+      {200, std::nullopt, u"chunked, gzip", 5000, required, false, cut},
+      {200, std::nullopt, u"xchunked", 5000, required, false, cut},
+      {200, std::nullopt, u"identity", 5000, required, false, cut},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.status << " " << c.promised.value_or(-1) << " " << c.size
+    SCOPED_TRACE(testing::Message() << c.status << " " << c.promised.value_or(-1) << " "
+                                    << std::string(c.transferEncoding.begin(), c.transferEncoding.end())
+                                    << " " << c.size
                                     << (c.rule == required ? " required" : " optional"));
     Platform platform;
     platform.status = c.status;
     platform.promised = c.promised;
+    platform.transferEncoding = c.transferEncoding;
     platform.reply.assign(c.size, 'x');
     const Outcome outcome = Request(platform, 1048576, u"POST", "{}", u"", c.rule);
     EXPECT_EQ(outcome.ok, c.ok);

@@ -1,0 +1,154 @@
+// The object served for the setup window, over a window of the test's own with two buttons:
+// what the standard proxy offers passes through, and a thread in the MTA is not served.
+#include <windows.h>
+#include <oleacc.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/accessibility_win.h"
+
+namespace vaq {
+namespace {
+
+constexpr wchar_t kClassName[] = L"VAQ.Test.Served";
+
+LRESULT CALLBACK ServedWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_GETOBJECT) {
+    if (const std::optional<LRESULT> answer = AnswerGetObject(window, wParam, lParam)) return *answer;
+  }
+  if (message == WM_DESTROY) DisconnectAccessible(window);
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A top-level window answered as the setup window is, with two buttons as children.
+class ServedWindow {
+ public:
+  ServedWindow() {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = ServedWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kClassName;
+    RegisterClassW(&windowClass);  // fails harmlessly when a previous test registered it
+    window_ = CreateWindowExW(0, kClassName, L"served", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    CreateWindowExW(0, L"BUTTON", L"One", WS_CHILD | WS_VISIBLE, 10, 10, 80, 30, window_, nullptr, nullptr, nullptr);
+    CreateWindowExW(0, L"BUTTON", L"Two", WS_CHILD | WS_VISIBLE, 10, 50, 80, 30, window_, nullptr, nullptr, nullptr);
+  }
+  ~ServedWindow() { DestroyWindow(window_); }
+  ServedWindow(const ServedWindow&) = delete;
+  ServedWindow& operator=(const ServedWindow&) = delete;
+  HWND Get() const { return window_; }
+
+ private:
+  HWND window_;
+};
+
+VARIANT Self() {
+  VARIANT self;
+  VariantInit(&self);
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  return self;
+}
+
+std::wstring Name(IAccessible* object, VARIANT child) {
+  BSTR name = nullptr;
+  if (object->get_accName(child, &name) != S_OK) return L"(refused)";
+  std::wstring read(name, SysStringLen(name));
+  SysFreeString(name);
+  return read;
+}
+
+// Child windows' objects are told apart by their windows: Wine's window objects have no names.
+std::wstring WindowText(IAccessible* object) {
+  HWND window = nullptr;
+  if (FAILED(WindowFromAccessibleObject(object, &window)) || window == nullptr) return L"(no window)";
+  wchar_t text[64] = {};
+  GetWindowTextW(window, text, 64);
+  return text;
+}
+
+// The children as AccessibleChildren gives them: objects by their windows' texts, ids by name.
+std::vector<std::wstring> Children(IAccessible* object) {
+  long count = 0;
+  if (FAILED(object->get_accChildCount(&count))) return {L"(no count)"};
+  std::vector<VARIANT> items(static_cast<size_t>(count));
+  long got = 0;
+  if (FAILED(AccessibleChildren(object, 0, count, items.data(), &got))) return {L"(refused)"};
+  std::vector<std::wstring> children;
+  for (long i = 0; i < got; ++i) {
+    VARIANT& item = items[static_cast<size_t>(i)];
+    if (item.vt == VT_DISPATCH) {
+      IAccessible* child = nullptr;
+      const HRESULT found = item.pdispVal->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(&child));
+      children.push_back(SUCCEEDED(found) ? L"object " + WindowText(child) : L"(not accessible)");
+      if (SUCCEEDED(found)) child->Release();
+    } else if (item.vt == VT_I4) {
+      children.push_back(L"id " + std::to_wstring(item.lVal) + L" " + Name(object, item));
+    }
+    VariantClear(&item);
+  }
+  return children;
+}
+
+template <typename Interface>
+Interface* Query(IUnknown* object) {
+  Interface* found = nullptr;
+  return SUCCEEDED(object->QueryInterface(__uuidof(Interface), reinterpret_cast<void**>(&found))) ? found : nullptr;
+}
+
+class AccessibleOverlay : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
+  void TearDown() override { CoUninitialize(); }
+};
+
+TEST_F(AccessibleOverlay, AScreenReaderWalkingTheChildrenMeetsTheProxysChildren) {
+  const ServedWindow served;
+  IAccessible* overlay = nullptr;
+  ASSERT_EQ(AccessibleObjectFromWindow(served.Get(), OBJID_CLIENT, __uuidof(IAccessible),
+                                       reinterpret_cast<void**>(&overlay)),
+            S_OK);
+  IAccessible* plain = nullptr;
+  ASSERT_EQ(CreateStdAccessibleObject(served.Get(), OBJID_CLIENT, __uuidof(IAccessible),
+                                      reinterpret_cast<void**>(&plain)),
+            S_OK);
+  EXPECT_NE(Name(overlay, Self()), Name(plain, Self())) << "the page's object, not the plain proxy";
+
+  const std::vector<std::wstring> seen = Children(overlay);
+  EXPECT_EQ(seen, Children(plain));
+  EXPECT_EQ(seen, (std::vector<std::wstring>{L"object One", L"object Two"}));
+
+  // One identity whichever interface a client started from.
+  IUnknown* identity = Query<IUnknown>(overlay);
+  for (IUnknown* other : {static_cast<IUnknown*>(Query<IEnumVARIANT>(overlay)),
+                          static_cast<IUnknown*>(Query<IServiceProvider>(overlay))}) {
+    ASSERT_NE(other, nullptr);
+    IUnknown* back = Query<IUnknown>(other);
+    EXPECT_EQ(back, identity);
+    back->Release();
+    other->Release();
+  }
+  identity->Release();
+  plain->Release();
+  overlay->Release();
+}
+
+TEST(AccessibleOverlayApartment, AThreadInTheMtaIsNotServed) {
+  std::thread([] {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+    {
+      const ServedWindow served;
+      EXPECT_FALSE(AnswerGetObject(served.Get(), 0, OBJID_CLIENT).has_value());
+    }
+    CoUninitialize();
+  }).join();
+}
+
+}  // namespace
+}  // namespace vaq
