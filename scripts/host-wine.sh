@@ -8,9 +8,9 @@ if [ -z "${VAQ_HOST_RUNS_32BIT:-}" ]; then
 fi
 export VAQ_HOST_RUNS_32BIT
 if [ "$VAQ_HOST_RUNS_32BIT" = no ]; then
+  wine64_only=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64-only
   case ":$PATH:" in
-    *":$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64-only:"*) ;;
-    *) PATH=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64-only:$PATH ;;
+    *":$wine64_only:"*) ;;
+    *) export PATH=$wine64_only:$PATH ;;
   esac
-  export PATH
 fi

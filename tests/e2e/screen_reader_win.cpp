@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/win/accessible_self_win.h"
+
 namespace {
 
 using nlohmann::json;
@@ -28,13 +30,11 @@ std::string Utf8(const wchar_t* text, int length) {
 
 // One text property of the object itself; null when the call fails.
 json Text(IAccessible* object, HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, BSTR*)) {
-  VARIANT self;
-  VariantInit(&self);
-  self.vt = VT_I4;
-  self.lVal = CHILDID_SELF;
   BSTR text = nullptr;
   json value = nullptr;
-  if ((object->*getter)(self, &text) == S_OK) value = Utf8(text ? text : L"", text ? int(SysStringLen(text)) : 0);
+  if ((object->*getter)(vaq::SelfChild(), &text) == S_OK) {
+    value = Utf8(text ? text : L"", text ? int(SysStringLen(text)) : 0);
+  }
   SysFreeString(text);
   return value;
 }
@@ -44,14 +44,10 @@ json Read(IAccessible* object) {
   read["name"] = Text(object, &IAccessible::get_accName);
   read["description"] = Text(object, &IAccessible::get_accDescription);
   read["value"] = Text(object, &IAccessible::get_accValue);
-  VARIANT self;
-  VariantInit(&self);
-  self.vt = VT_I4;
-  self.lVal = CHILDID_SELF;
   VARIANT state;
   VariantInit(&state);
   read["state"] = nullptr;
-  if (object->get_accState(self, &state) == S_OK && state.vt == VT_I4) read["state"] = state.lVal;
+  if (object->get_accState(vaq::SelfChild(), &state) == S_OK && state.vt == VT_I4) read["state"] = state.lVal;
   VariantClear(&state);
   return read;
 }

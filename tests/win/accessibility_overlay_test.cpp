@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/accessibility_win.h"
+#include "tests/win/accessible_self_win.h"
 
 namespace vaq {
 namespace {
@@ -47,14 +48,6 @@ class ServedWindow {
  private:
   HWND window_;
 };
-
-VARIANT Self() {
-  VARIANT self;
-  VariantInit(&self);
-  self.vt = VT_I4;
-  self.lVal = CHILDID_SELF;
-  return self;
-}
 
 std::wstring Name(IAccessible* object, VARIANT child) {
   BSTR name = nullptr;
@@ -118,7 +111,7 @@ TEST_F(AccessibleOverlay, AScreenReaderWalkingTheChildrenMeetsTheProxysChildren)
   ASSERT_EQ(CreateStdAccessibleObject(served.Get(), OBJID_CLIENT, __uuidof(IAccessible),
                                       reinterpret_cast<void**>(&plain)),
             S_OK);
-  EXPECT_NE(Name(overlay, Self()), Name(plain, Self())) << "the page's object, not the plain proxy";
+  EXPECT_NE(Name(overlay, SelfChild()), Name(plain, SelfChild())) << "the page's object, not the plain proxy";
 
   const std::vector<std::wstring> seen = Children(overlay);
   EXPECT_EQ(seen, Children(plain));

@@ -17,6 +17,7 @@
 
 #include "app/setup_context.h"
 #include "app/setup_main_win.h"
+#include "tests/win/accessible_self_win.h"
 #include "tests/win/dev_service_win.h"
 
 namespace vaq {
@@ -66,17 +67,9 @@ std::vector<Heard> g_onControls;
 // The window's object as a screen reader holds it, taken when the failure page is announced.
 IAccessible* g_held = nullptr;
 
-VARIANT Self() {
-  VARIANT self;
-  VariantInit(&self);
-  self.vt = VT_I4;
-  self.lVal = CHILDID_SELF;
-  return self;
-}
-
 std::wstring Text(IAccessible* object, HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, BSTR*)) {
   BSTR text = nullptr;
-  if ((object->*getter)(Self(), &text) != S_OK) return L"(refused)";
+  if ((object->*getter)(SelfChild(), &text) != S_OK) return L"(refused)";
   std::wstring read(text, SysStringLen(text));
   SysFreeString(text);
   return read;
@@ -97,7 +90,7 @@ void ReadWindow(HWND window, Heard& heard) {
   heard.description = Text(object, &IAccessible::get_accDescription);
   VARIANT state;
   VariantInit(&state);
-  heard.busy = object->get_accState(Self(), &state) == S_OK && state.vt == VT_I4 && (state.lVal & STATE_SYSTEM_BUSY);
+  heard.busy = object->get_accState(SelfChild(), &state) == S_OK && state.vt == VT_I4 && (state.lVal & STATE_SYSTEM_BUSY);
   if (g_held == nullptr && heard.name == kFailureTitle) {
     g_held = object;
     return;
@@ -272,11 +265,11 @@ TEST_F(Announcements, FailureRoad) {
   // The object taken on the failure page outlives the window and refuses every call.
   ASSERT_NE(g_held, nullptr) << "the failure page was never read";
   BSTR text = nullptr;
-  EXPECT_EQ(g_held->get_accName(Self(), &text), CO_E_OBJNOTCONNECTED);
-  EXPECT_EQ(g_held->get_accValue(Self(), &text), CO_E_OBJNOTCONNECTED);
+  EXPECT_EQ(g_held->get_accName(SelfChild(), &text), CO_E_OBJNOTCONNECTED);
+  EXPECT_EQ(g_held->get_accValue(SelfChild(), &text), CO_E_OBJNOTCONNECTED);
   VARIANT state;
   VariantInit(&state);
-  EXPECT_EQ(g_held->get_accState(Self(), &state), CO_E_OBJNOTCONNECTED);
+  EXPECT_EQ(g_held->get_accState(SelfChild(), &state), CO_E_OBJNOTCONNECTED);
   long count = 0;
   EXPECT_EQ(g_held->get_accChildCount(&count), CO_E_OBJNOTCONNECTED);
 }
