@@ -1,16 +1,22 @@
-// install_standin.exe <powershell_standin.exe>: puts the PowerShell stand-in where a 32-bit
-// program finds Windows PowerShell, replacing Wine's own. Being a 32-bit program itself, it asks
-// the system for the folder, so in a 64-bit prefix the copy lands in the WOW64 system folder.
-// Exit code 0 on success.
+// install_standin.exe <powershell_standin.exe>: puts the PowerShell stand-in where a program of
+// its own bitness finds Windows PowerShell in a Wine prefix, replacing Wine's own. It asks the
+// system for the folder, so a 32-bit copy in a 64-bit prefix lands in the WOW64 system folder.
+// It never writes into the system folder of a real Windows (exit code 3). Exit code 0 on success.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 
+#include "tools/machine_gate_win.h"
+
 int wmain(int argc, wchar_t** argv) {
   if (argc != 2) {
     std::fwprintf(stderr, L"usage: install_standin.exe <powershell_standin.exe>\n");
     return 2;
+  }
+  if (!vaq::tools::UnderWine()) {
+    std::fwprintf(stderr, L"not under Wine: refusing to write into this machine's system folder\n");
+    return 3;
   }
   wchar_t system[MAX_PATH] = {};
   const UINT length = GetSystemDirectoryW(system, MAX_PATH);

@@ -11,8 +11,9 @@
 //   # vaq-leave: <file name>         leaves an empty file of that name beside the script
 //
 // Record: when VAQ_STANDIN_RECORD names a file, it receives UTF-8 lines "key=value" with the
-// keys commandline, directory, startflags, showwindow, sddl (of the working directory) and
-// script (hex of the script's first bytes).
+// keys commandline, directory, startflags, showwindow, sddl (of the working directory), script
+// (hex of the script's first bytes) and bitness (32 or 64). tools/standin_record.ps1 makes the
+// same record from Windows PowerShell.
 #include <windows.h>
 #include <sddl.h>
 #include <shellapi.h>
@@ -134,6 +135,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     record += "showwindow=" + std::to_string(startup.wShowWindow) + "\n";
     record += "sddl=" + DirectorySddl(directory) + "\n";
     record += "script=" + Hex(script.substr(0, kScriptRecordLimit)) + "\n";
+    record += "bitness=" + std::to_string(sizeof(void*) * 8) + "\n";
     WriteFileBytes(recordPath, record);
   }
 

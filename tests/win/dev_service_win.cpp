@@ -5,18 +5,21 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "tools/machine_root_win.h"
+#include "tools/file_bytes_win.h"
+#include "tools/machine_store_win.h"
 
 namespace vaq::dev_service {
 namespace {
 
-// Wine shows the Unix file system as drive Z:.
-std::string WindowsPath(const std::string& unixPath) {
-  std::string path = "Z:" + unixPath;
-  for (char& c : path) {
+// The settings hold Unix paths under Wine, which shows the Unix file system as drive Z:, and
+// Windows paths on Windows (the kit's runner).
+std::string WindowsPath(const std::string& path) {
+  if (path.empty() || path[0] != '/') return path;
+  std::string windows = "Z:" + path;
+  for (char& c : windows) {
     if (c == '/') c = '\\';
   }
-  return path;
+  return windows;
 }
 
 std::string ControlFile(const char* name) {
@@ -40,10 +43,26 @@ std::string ReadFileNamedBy(const char* setting) {
   return tools::ReadBinaryFile(std::wstring(path.begin(), path.end()));
 }
 
-void TrustAuthority() {
+namespace {
+
+// Trusts the service's CA unless it is trusted already; sets added to its thumbprint when it added it.
+void Trust(std::string& added) {
   const std::string der = ReadFileNamedBy("VAQ_DEV_SERVICE_CA");
   ASSERT_FALSE(der.empty()) << "the service's CA file";
-  ASSERT_TRUE(tools::AddToMachineRoot(der)) << GetLastError();
+  const std::string thumbprint = machine_store::Sha1Thumbprint(der);
+  if (machine_store::Find(L"ROOT", thumbprint) == der) return;
+  ASSERT_TRUE(machine_store::Add(L"ROOT", der)) << GetLastError();
+  added = thumbprint;
+}
+
+}  // namespace
+
+TrustedAuthority::TrustedAuthority() { Trust(thumbprint_); }
+
+TrustedAuthority::~TrustedAuthority() {
+  if (!thumbprint_.empty()) {
+    EXPECT_TRUE(machine_store::Remove(L"ROOT", thumbprint_)) << "the CA is trusted no more";
+  }
 }
 
 void SetReply(const nlohmann::json& reply) {

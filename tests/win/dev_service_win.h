@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,18 @@ std::string Setting(const char* name);
 // The contents of the file whose Unix path the setting holds.
 std::string ReadFileNamedBy(const char* setting);
 
-// Adds the service's CA to the machine's trusted roots, so that WinHTTP accepts its certificate.
-void TrustAuthority();
+// The service's CA among the machine's trusted roots while the object lives, so that WinHTTP
+// accepts the service's certificate. A CA trusted before (by the kit's runner) stays trusted.
+class TrustedAuthority {
+ public:
+  TrustedAuthority();
+  ~TrustedAuthority();
+  TrustedAuthority(const TrustedAuthority&) = delete;
+  TrustedAuthority& operator=(const TrustedAuthority&) = delete;
+
+ private:
+  std::string thumbprint_;  // empty unless this object added the CA
+};
 
 // Every following connection and request is answered as reply says (see tools/dev_service.py).
 void SetReply(const nlohmann::json& reply);
@@ -39,9 +50,13 @@ std::vector<nlohmann::json> Received();
 // record of requests.
 class ServiceTest : public testing::Test {
  protected:
-  static void SetUpTestSuite() { TrustAuthority(); }
+  static void SetUpTestSuite() { authority_ = std::make_unique<TrustedAuthority>(); }
+  static void TearDownTestSuite() { authority_.reset(); }
   void SetUp() override;
   void TearDown() override { ClearReply(); }
+
+ private:
+  static inline std::unique_ptr<TrustedAuthority> authority_;
 };
 
 }  // namespace vaq::dev_service

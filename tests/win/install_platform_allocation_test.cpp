@@ -14,6 +14,7 @@
 #include "app/wide_win.h"
 #include "install/install_platform_win.h"
 #include "tests/unit/allocation_hooks.h"
+#include "tests/win/system_folder_win.h"
 
 namespace vaq {
 namespace {
@@ -66,8 +67,7 @@ TEST(InstallPlatformAllocation, NoProcessStartsWithoutItsOwner) {
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(file.Get(), text, sizeof(text) - 1, &written, nullptr));
   }
-  std::u16string standIn = u"Z:" + WidenAscii(VAQ_STANDIN_PATH);
-  for (char16_t& c : standIn) c = c == u'/' ? u'\\' : c;
+  const std::u16string standIn = std::u16string(AsU16(test::FolderOf(nullptr).c_str())) + u"\\powershell_standin.exe";
   std::u16string commandLine = u"\"" + standIn + u"\" -File \"" + script + u"\"";
   const std::u16string directory = TempDirectory();
   test::FailAllocations(true);

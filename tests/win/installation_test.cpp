@@ -1,5 +1,6 @@
-// The installation worker for real: Windows files, ACLs, GUIDs and processes under Wine, with
-// the PowerShell stand-in installed where PowerShell belongs. Only the download is substituted.
+// The installation worker for real: Windows files, ACLs, GUIDs and processes. Under Wine the
+// PowerShell stand-in is put where PowerShell belongs; on Windows the real one runs the same
+// scripts (tests/win/standin_script_win.h). Only the download is substituted.
 #include <windows.h>
 #include <sddl.h>
 #include <shlobj.h>
@@ -18,7 +19,10 @@
 #include "install/failure_text.h"
 #include "install/install_platform_win.h"
 #include "install/installation_worker.h"
+#include "tests/win/standin_script_win.h"
+#include "tests/win/system_folder_win.h"
 #include "tools/hex_text.h"
+#include "tools/machine_gate_win.h"
 
 namespace vaq {
 namespace {
@@ -89,9 +93,7 @@ std::string ReadBytes(const std::u16string& path) {
   return bytes;
 }
 
-std::string Directive(const std::string& key, const std::string& value) {
-  return "# vaq-" + key + ": " + value + "\r\n";
-}
+using test::StandinScript;
 
 // What the stand-in wrote about its start, by key.
 using Record = std::map<std::string, std::u16string>;
@@ -104,21 +106,26 @@ struct Outcome {
   Record record;
 };
 
-// Puts the stand-in where the worker looks for PowerShell for the whole suite; Wine's own
-// powershell.exe is set aside and put back afterwards.
+// Under Wine the stand-in takes PowerShell's place for the whole suite; Wine's own powershell.exe
+// is set aside and put back afterwards. Elsewhere the system's Windows PowerShell runs, and is
+// left as it is.
 class InstallationRun : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     const std::u16string shell = SystemDirectory() + u"\\WindowsPowerShell";
-    for (const std::u16string& folder : {shell, shell + u"\\v1.0"}) {
-      if (CreateDirectoryW(AsWide(folder), nullptr)) createdFolders_.insert(createdFolders_.begin(), folder);
-    }
     powerShell_ = shell + u"\\v1.0\\powershell.exe";
-    aside_ = powerShell_ + u".vaq-aside";
-    setAside_ = MoveFileW(AsWide(powerShell_), AsWide(aside_)) != FALSE;
-    std::u16string standIn = WidenAscii(VAQ_STANDIN_PATH);
-    for (char16_t& c : standIn) c = c == u'/' ? u'\\' : c;
-    ASSERT_TRUE(CopyFileW(AsWide(u"Z:" + standIn), AsWide(powerShell_), TRUE)) << GetLastError();
+    if (tools::UnderWine()) {
+      for (const std::u16string& folder : {shell, shell + u"\\v1.0"}) {
+        if (CreateDirectoryW(AsWide(folder), nullptr)) createdFolders_.insert(createdFolders_.begin(), folder);
+      }
+      aside_ = powerShell_ + u".vaq-aside";
+      setAside_ = MoveFileW(AsWide(powerShell_), AsWide(aside_)) != FALSE;
+      const std::wstring standIn = test::FolderOf(nullptr) + L"\\powershell_standin.exe";
+      ASSERT_TRUE(CopyFileW(standIn.c_str(), AsWide(powerShell_), TRUE)) << GetLastError();
+      standInPlaced_ = true;
+    } else if (!PowerShellAnswers()) {
+      missing_ = "no working Windows PowerShell at " + std::string(powerShell_.begin(), powerShell_.end());
+    }
 
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
@@ -129,12 +136,32 @@ class InstallationRun : public ::testing::Test {
   static void TearDownTestSuite() {
     SetEnvironmentVariableW(L"VAQ_STANDIN_RECORD", nullptr);
     DeleteFileW(AsWide(recordPath_));
-    DeleteFileW(AsWide(powerShell_));
+    if (standInPlaced_) DeleteFileW(AsWide(powerShell_));
     if (setAside_) MoveFileW(AsWide(aside_), AsWide(powerShell_));
     for (const std::u16string& folder : createdFolders_) RemoveDirectoryW(AsWide(folder));
   }
 
-  void SetUp() override { ASSERT_EQ(WorkDirectories(), std::vector<std::u16string>{}); }
+  // Whether the PowerShell at the system path runs a command and passes on its exit code (Wine's
+  // own powershell.exe, met where a run pretends not to be under Wine, does not).
+  static bool PowerShellAnswers() {
+    std::u16string commandLine = u"\"" + powerShell_ + u"\" -NoProfile -NonInteractive -Command exit 7";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessW(AsWide(powerShell_), AsWide(&commandLine[0]), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started)) {
+      return false;
+    }
+    const UniqueHandleKernel process(started.hProcess);
+    const UniqueHandleKernel thread(started.hThread);
+    DWORD code = 0;
+    return WaitForSingleObject(process.Get(), 120000) == WAIT_OBJECT_0 &&
+           GetExitCodeProcess(process.Get(), &code) && code == 7;
+  }
+
+  void SetUp() override {
+    if (!missing_.empty()) GTEST_SKIP() << missing_;
+    ASSERT_EQ(WorkDirectories(), std::vector<std::u16string>{});
+  }
 
   // One run whose download yields `script` (or fails with the text "下载失败").
   static Outcome Run(const std::string& script, bool downloadOk = true) {
@@ -178,35 +205,36 @@ class InstallationRun : public ::testing::Test {
 
   static inline std::vector<std::u16string> createdFolders_;
   static inline std::u16string powerShell_, aside_, recordPath_;
-  static inline bool setAside_ = false;
+  static inline bool setAside_ = false, standInPlaced_ = false;
+  static inline std::string missing_;
 };
 
 TEST_F(InstallationRun, ExitCodeAndErrorFileGiveTheOutcome) {
   const std::string grant(kGrant.begin(), kGrant.end());
   const struct Case {
     const char* name;
-    std::string exitCode;
+    uint32_t exitCode;
     bool writesError;
     std::string error;
     std::u16string text;  // empty: success
   } cases[] = {
-      {"exit 0 with error.txt", "0", true, "not read", u""},
-      {"exit 1 without error.txt", "1", false, "", Fallback(u"1")},
-      {"largest exit code", "4294967295", false, "", Fallback(u"4294967295")},
-      {"empty error.txt", "2", true, "", Fallback(u"2")},
-      {"invalid UTF-8", "3", true, "\xC3\x28 text", Fallback(u"3")},
-      {"UTF-16", "4", true, std::string("\xFF\xFE" "E\0r\0r\0", 8), Fallback(u"4")},
-      {"8192 bytes cut inside a character", "5", true, std::string(8191, 'x') + "\xE5\xAE\x89", Fallback(u"5")},
-      {"CR LF and a grant", "6", true, "第一行\r\n第二行 grant=" + grant + "\r\n",
+      {"exit 0 with error.txt", 0, true, "not read", u""},
+      {"exit 1 without error.txt", 1, false, "", Fallback(u"1")},
+      {"largest exit code", 4294967295, false, "", Fallback(u"4294967295")},
+      {"empty error.txt", 2, true, "", Fallback(u"2")},
+      {"invalid UTF-8", 3, true, "\xC3\x28 text", Fallback(u"3")},
+      {"UTF-16", 4, true, std::string("\xFF\xFE" "E\0r\0r\0", 8), Fallback(u"4")},
+      {"8192 bytes cut inside a character", 5, true, std::string(8191, 'x') + "\xE5\xAE\x89", Fallback(u"5")},
+      {"CR LF and a grant", 6, true, "第一行\r\n第二行 grant=" + grant + "\r\n",
        u"第一行\n第二行 grant=[已隐藏凭证]\n"},
-      {"byte-order mark kept", "7", true, "\xEF\xBB\xBF脚本失败", u"\uFEFF脚本失败"},
-      {"long text cut by redaction", "8", true, std::string(9000, 'y'), std::u16string(1000, u'y')},
+      {"byte-order mark kept", 7, true, "\xEF\xBB\xBF脚本失败", u"\uFEFF脚本失败"},
+      {"long text cut by redaction", 8, true, std::string(9000, 'y'), std::u16string(1000, u'y')},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    std::string script = "Write-Host test\r\n" + Directive("exit", c.exitCode);
-    if (c.writesError) script += Directive("error-hex", Hex(c.error));
-    const Outcome outcome = Run(script);
+    StandinScript script{"Write-Host test\r\n", c.exitCode, std::nullopt, 0, ""};
+    if (c.writesError) script.error = c.error;
+    const Outcome outcome = Run(script.Text());
     EXPECT_TRUE(outcome.posted);
     EXPECT_EQ(outcome.wParam, c.text.empty() ? 1u : 0u);
     EXPECT_EQ(outcome.lParam, 0);
@@ -218,7 +246,7 @@ TEST_F(InstallationRun, ExitCodeAndErrorFileGiveTheOutcome) {
 
 TEST_F(InstallationRun, StartsPowerShellHiddenInTheProtectedWorkDirectory) {
   // The body keeps its own byte-order mark, mixed line ends and non-ASCII text.
-  const std::string body = "\xEF\xBB\xBF# 安装\nWrite-Host a\r\n" + Directive("exit", "0");
+  const std::string body = StandinScript{"\xEF\xBB\xBF# 安装\nWrite-Host a\r\n", 0, std::nullopt, 0, ""}.Text();
   const Outcome outcome = Run(body);
   EXPECT_EQ(outcome.wParam, 1u);
   EXPECT_EQ(outcome.failureText, u"");
@@ -243,6 +271,10 @@ TEST_F(InstallationRun, StartsPowerShellHiddenInTheProtectedWorkDirectory) {
   EXPECT_EQ(outcome.record.at("startflags"), DecimalText(STARTF_USESHOWWINDOW));
   EXPECT_EQ(outcome.record.at("showwindow"), DecimalText(SW_HIDE));
   EXPECT_EQ(outcome.record.at("script"), WidenAscii(Hex(kHeadLine + body)));
+  // The PowerShell of the program's own bitness: a 32-bit program under WOW64 is sent to SysWOW64.
+  const std::u16string bitness = outcome.record.at("bitness");
+  RecordProperty("powershell_bitness", std::string(bitness.begin(), bitness.end()));
+  EXPECT_EQ(bitness, DecimalText(static_cast<uint32_t>(sizeof(void*) * 8)));
 
   // Windows gives back "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)". Wine keeps both inheritable
   // full-access entries in order but drops the protection flag and names Administrators by the
@@ -258,7 +290,7 @@ TEST_F(InstallationRun, StartsPowerShellHiddenInTheProtectedWorkDirectory) {
 
 TEST_F(InstallationRun, ExtraFileKeepsTheDirectoryAndTheOutcome) {
   const Outcome outcome =
-      Run(Directive("leave", "extra.txt") + Directive("exit", "9") + Directive("error-hex", Hex("脚本失败")));
+      Run(StandinScript{"", 9, "脚本失败", 0, "extra.txt"}.Text());
   EXPECT_EQ(outcome.wParam, 0u);
   EXPECT_EQ(outcome.failureText, u"脚本失败");
   const std::vector<std::u16string> left = WorkDirectories();
@@ -271,7 +303,7 @@ TEST_F(InstallationRun, ExtraFileKeepsTheDirectoryAndTheOutcome) {
 }
 
 TEST_F(InstallationRun, FailedDownloadLeavesNothing) {
-  const Outcome outcome = Run(Directive("exit", "0"), false);
+  const Outcome outcome = Run(StandinScript{}.Text(), false);
   EXPECT_TRUE(outcome.posted);
   EXPECT_EQ(outcome.wParam, 0u);
   EXPECT_EQ(outcome.failureText, u"下载失败");

@@ -384,6 +384,12 @@ TEST_F(FrameTest, FailurePageHandsTheErrorBoxEveryBreakAsCrLf) {
     const LRESULT length = SendMessageW(static_cast<HWND>(g_setup.errorEdit), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
     EXPECT_EQ(AsU16View(text, size_t(length)), c.shown) << c.name;
     EXPECT_EQ(g_setup.failureText, c.failureText) << c.name;
+    // The box itself breaks its lines there: one more line than CR LFs.
+    const LRESULT lines = SendMessageW(static_cast<HWND>(g_setup.errorEdit), EM_GETLINECOUNT, 0, 0);
+    size_t breaks = 0;
+    for (size_t at = c.shown.find(u"\r\n"); at != std::u16string_view::npos; at = c.shown.find(u"\r\n", at + 2)) ++breaks;
+    EXPECT_EQ(size_t(lines), breaks + 1) << c.name;
+    if (c.name == std::string_view("hint line")) RecordProperty("error_box_lines", int(lines));
   }
 }
 

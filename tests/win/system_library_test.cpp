@@ -18,7 +18,8 @@ constexpr wchar_t kPlanted[] = L"vaq_planted_probe.dll";
 
 TEST(SystemLibrary, APlantedDllIsFoundBeforeTheRestrictionAndNotAfter) {
   const std::wstring planted = FolderOf(nullptr) + L"\\" + kPlanted;
-  ASSERT_TRUE(CopyFileW(VAQ_MARKER_DLL_PATH, planted.c_str(), FALSE));
+  const std::wstring marker = FolderOf(nullptr) + L"\\marker.dll";
+  ASSERT_TRUE(CopyFileW(marker.c_str(), planted.c_str(), FALSE)) << GetLastError();
 
   const HMODULE before = LoadLibraryW(kPlanted);
   EXPECT_NE(before, nullptr) << "the probe is not found beside the exe, so the test proves nothing";

@@ -1,4 +1,4 @@
-#include "tests/win/machine_store_win.h"
+#include "tools/machine_store_win.h"
 
 #include <windows.h>
 #include <wincrypt.h>
@@ -51,13 +51,25 @@ bool Add(const wchar_t* storeName, const std::string& encoded) {
 }
 
 bool Remove(const wchar_t* storeName, const std::string& thumbprint) {
+  {
+    const UniqueCertificateStore store = Open(storeName);
+    CRYPT_HASH_BLOB hash{static_cast<DWORD>(thumbprint.size()), const_cast<BYTE*>(Bytes(thumbprint))};
+    // The delete call frees the context it is given; a bound keeps a store that will not let
+    // go from holding the run.
+    for (int copy = 0; copy < 8; ++copy) {
+      const PCCERT_CONTEXT found =
+          CertFindCertificateInStore(store.Get(), X509_ASN_ENCODING, 0, CERT_FIND_SHA1_HASH, &hash, nullptr);
+      if (found == nullptr || !CertDeleteCertificateFromStore(found)) break;
+    }
+  }
   std::wstring key = std::wstring(L"Software\\Microsoft\\SystemCertificates\\") + storeName + L"\\Certificates\\";
   for (const char b : thumbprint) {
     wchar_t digits[3];
     std::swprintf(digits, 3, L"%02X", static_cast<unsigned char>(b));
     key += digits;
   }
-  return RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str()) == ERROR_SUCCESS;
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
+  return Find(storeName, thumbprint).empty();
 }
 
 }  // namespace vaq::machine_store

@@ -1,0 +1,22 @@
+#include "tools/file_bytes_win.h"
+
+#include <windows.h>
+
+#include "app/handles_win.h"
+
+namespace vaq::tools {
+
+std::string ReadBinaryFile(const std::wstring& path) {
+  const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return {};
+  std::string bytes;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    bytes.append(buffer, read);
+  }
+  return bytes;
+}
+
+}  // namespace vaq::tools
