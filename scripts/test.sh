@@ -29,6 +29,8 @@ check fuzzers scripts/fuzz.sh 10
 if [ "$VAQ_HOST_RUNS_32BIT" = no ]; then
   no_32bit="this host runs no 32-bit code (the i386 Wine loader gives \"Exec format error\")"
 fi
+# The kit for real Windows builds every flavour; each Windows suite runs its runner under Wine.
+check windows_kit scripts/windows-kit.sh
 for flavour in "${FLAVOURS[@]}"; do
   dir=$(flavour_build_dir "$flavour")
   build_flavour "$flavour"
