@@ -1,35 +1,49 @@
 #!/usr/bin/env python3
-"""End-to-end runs of the real installer under Wine and Xvfb, against the development
-installation service and the PowerShell stand-in, driven with the keyboard and mouse.
+"""End-to-end runs of the real installer against the development installation service, driven
+with the keyboard and mouse: under Wine and Xvfb with the PowerShell stand-in, or on a Windows
+desktop with Windows PowerShell.
 
     run_e2e.py --exe VAQ-Setup.exe --standin powershell_standin.exe
                --install-standin install_standin.exe --trust-ca trust_ca.exe
                --screen-reader screen_reader.exe --artifacts DIR [-k name] [--planted-dll marker.dll]
+               [--driver desktop_driver.exe] [--disposable] [--junit FILE] [--suite-name NAME]
 
-Runs inside scripts/wine-session.sh and scripts/with-dev-service.sh. Each road saves a
-screenshot of every page it passes in DIR and reads the page as a screen reader does (over
-MSAA, from another process). With --planted-dll every road also runs with that
+Under Wine it runs inside scripts/wine-session.sh and scripts/with-dev-service.sh and works the
+desktop with xdotool, or with desktop_driver.exe when --driver names it. On Windows it needs
+--driver, an elevated prompt (the installer asks for administrator rights, and Windows drops
+the input of a less privileged process) and the development service's variables
+(VAQ_DEV_SERVICE_*). There a road that changes the machine (its settings or trusted roots) runs
+only with --disposable (or VAQ_DISPOSABLE_MACHINE=1); otherwise it is reported skipped, with
+the reason. The clipboard's text is put back at the end.
+
+Each road saves a screenshot of every page it passes in DIR and reads the page as a screen
+reader does (over MSAA, from another process). With --planted-dll every road also runs with that
 DLL copied beside the exe under the names of system libraries, which Wine is told to look for
 there first (as Windows does for a DLL that is not a KnownDLL); no road may load one.
 """
 import argparse
+import collections
 import glob
 import json
 import os
 import re
 import subprocess
 import sys
+import tempfile
 import time
 import traceback
+import xml.etree.ElementTree as ElementTree
 
 import screen_reader
-from desktop import Installer, clipboard_text, screenshot, set_clipboard_text, wait_until
+from desktop import (ON_WINDOWS, DriverDesktop, Installer, X11Desktop, wait_until, windows_command,
+                     windows_path)
+from standin_script import standin_script
 
 CONTROL = os.environ.get("VAQ_DEV_SERVICE_CONTROL", "")
 CODE = os.environ.get("VAQ_DEV_SERVICE_CODE", "")
 GRANT = os.environ.get("VAQ_DEV_SERVICE_GRANT", "")
 PREFIX = os.environ.get("WINEPREFIX", "")
-SCRATCH = os.path.join(os.environ.get("VAQ_SESSION_DIR", "/tmp"), "e2e")
+SCRATCH = os.path.join(os.environ.get("VAQ_SESSION_DIR", tempfile.gettempdir()), "e2e")
 
 ENTER_CODE_SIZE = (496, 364)
 PAGE_SIZE = (496, 328)
@@ -64,13 +78,51 @@ PLANTED_DLLS = preloaded_libraries() + [
 CONTROL_DLL = "version"
 
 
-def wine(*args):
-    log = open(os.path.join(SCRATCH, "wine-tools.log"), "ab")
-    subprocess.run(["wine", *args], check=True, stdout=log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+def under_wine():
+    """Whether the machine is a throwaway Wine prefix. VAQ_PRETEND_NOT_WINE=1 makes a run under
+    Wine take the road of a real machine, to try that road."""
+    return not ON_WINDOWS and os.environ.get("VAQ_PRETEND_NOT_WINE") != "1"
 
 
-def reg_add(key, name, kind, value):
-    wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(value), "/f")
+def run_windows(*args, output=None):
+    """Runs a Windows program; returns its exit code. What it prints goes to the file output,
+    or to the tools' log."""
+    with open(output or os.path.join(SCRATCH, "windows-tools.log"), "wb" if output else "ab") as out:
+        return subprocess.run(windows_command(*args), stdout=out, stderr=subprocess.STDOUT,
+                              stdin=subprocess.DEVNULL).returncode
+
+
+def run_windows_checked(*args):
+    code = run_windows(*args)
+    expect(code == 0, f"{' '.join(args)} exited with {code}")
+
+
+def registry_dword(key, name):
+    """The DWORD value, or None when there is none."""
+    out = os.path.join(SCRATCH, "reg-query.txt")
+    if run_windows("reg", "query", key, "/v", name, output=out) != 0:
+        return None
+    with open(out, "rb") as f:
+        for fields in (line.split() for line in f.read().decode("ascii", "replace").splitlines()):
+            if len(fields) == 3 and fields[0].lower() == name.lower() and fields[1] == "REG_DWORD":
+                return int(fields[2], 0)
+    return None
+
+
+def set_registry_dword(key, name, value):
+    """Sets the DWORD value, or deletes it when value is None."""
+    if value is None:
+        run_windows_checked("reg", "delete", key, "/v", name, "/f")
+    else:
+        run_windows_checked("reg", "add", key, "/v", name, "/t", "REG_DWORD", "/d", str(value), "/f")
+
+
+def changes_machine(what):
+    """Marks a road that changes the machine it runs on; it runs only where that may happen."""
+    def mark(road):
+        road.changes = what
+        return road
+    return mark
 
 
 # --- the service --------------------------------------------------------------------------
@@ -107,7 +159,9 @@ def reset_service():
 
 
 def work_directories():
-    return glob.glob(os.path.join(PREFIX, "drive_c", "ProgramData", "VAQ-Setup-*"))
+    """The installer's per-run folders."""
+    program_data = os.environ["ProgramData"] if ON_WINDOWS else os.path.join(PREFIX, "drive_c", "ProgramData")
+    return glob.glob(os.path.join(program_data, "VAQ-Setup-*"))
 
 
 # --- one run --------------------------------------------------------------------------------
@@ -115,6 +169,7 @@ def work_directories():
 class Road:
     def __init__(self, options, name, file_name="VAQ-Setup.exe", planted=PLANTED_DLLS):
         self.options = options
+        self.desktop = options.desktop
         self.name = name
         self.shots = 0
         self.heard_before = False
@@ -123,9 +178,10 @@ class Road:
         if options.planted_dll:
             self.markers = os.path.join(SCRATCH, name + "-markers")
             os.makedirs(self.markers, exist_ok=True)
-            os.environ["VAQ_DLL_MARKERS"] = "Z:" + self.markers.replace("/", "\\")
+            os.environ["VAQ_DLL_MARKERS"] = windows_path(self.markers)
             beside = {f"{dll}.dll": options.planted_dll for dll in planted}
-        self.installer = Installer(options.exe, os.path.join(SCRATCH, name), file_name, SCRATCH, beside)
+        self.installer = Installer(self.desktop, options.exe, os.path.join(SCRATCH, name), file_name, SCRATCH,
+                                   beside)
         try:
             self.installer.wait_window()
         except BaseException:
@@ -135,7 +191,7 @@ class Road:
 
     def shot(self, page):
         self.shots += 1
-        screenshot(os.path.join(self.options.artifacts, f"{self.name}-{self.shots:02d}-{page}.png"))
+        self.desktop.screenshot(os.path.join(self.options.artifacts, f"{self.name}-{self.shots:02d}-{page}.png"))
         if page in screen_reader.PAGES:
             screen_reader.check_page(self.hear(), page)
 
@@ -153,11 +209,6 @@ class Road:
     def wait_size(self, size, timeout, what):
         wait_until(lambda: self.size() == size, timeout, what)
         time.sleep(0.5)
-
-    def click(self, x, y):
-        self.installer.focus()
-        subprocess.run(["xdotool", "mousemove", "--window", self.installer.window, str(x), str(y),
-                        "click", "1"], check=True)
 
     def exit_code(self, timeout):
         code = self.installer.wait_exit(timeout)
@@ -192,7 +243,7 @@ def requests_to(path):
 def test_code_road(options):
     """Four typed digits, verification, countdown, installation, success page that closes itself."""
     with Road(options, "code-road") as road:
-        bootstrap_script("# vaq-sleep-ms: 5000\r\n# vaq-exit: 0\r\nWrite-Output 'ok'\r\n")
+        bootstrap_script(standin_script(0, sleep_ms=5000, body=["Write-Output 'ok'"]))
         expect(road.size() == ENTER_CODE_SIZE, f"code page is {road.size()}")
         road.shot("enter-code")
         road.installer.type(CODE)
@@ -223,7 +274,7 @@ def test_file_name_roads(options):
     """A grant in the file name, in both the plain and the browser-copy form: no code page."""
     for file_name in (f"VAQ-Setup-{GRANT}.exe", f"VAQ-Setup-{GRANT} (2).exe"):
         with Road(options, "file-name" + ("-copy" if "(" in file_name else ""), file_name) as road:
-            bootstrap_script("# vaq-exit: 0\r\n")
+            bootstrap_script(standin_script(0))
             expect(road.size() == PAGE_SIZE, f"confirmation page is {road.size()}")
             road.shot("confirm")
             code = road.exit_code(25)
@@ -255,22 +306,22 @@ def test_failed_script(options):
     """A failing script: failure page, its error text, copy by click and by Enter, redacted."""
     with Road(options, "failed-script", f"VAQ-Setup-{GRANT}.exe") as road:
         message = f"安装失败\r\n凭证 {GRANT}\r\n"
-        bootstrap_script(f"# vaq-exit: 3\r\n# vaq-error-hex: {message.encode('utf-8').hex()}\r\n")
+        bootstrap_script(standin_script(3, error=message.encode("utf-8")))
         road.installer.key("Return")  # continue at once
         road.wait_size(FAILURE_SIZE, 25, "the failure page")
         road.shot("failure")
         expected = f"安装失败\n凭证 {MARKER}\n"
-        set_clipboard_text("before")
+        road.desktop.set_clipboard_text("before")
         # Focus starts on the primary button; the copy button comes before it in tab order.
         road.installer.key("shift+Tab", "Return")
         time.sleep(1.0)
-        copied = clipboard_text()
+        copied = road.desktop.clipboard_text()
         expect(copied == expected, f"clipboard after Enter: {copied!r}")
         road.shot("copied")
-        set_clipboard_text("before")
-        road.click(104, 414)  # the copy button
+        road.desktop.set_clipboard_text("before")
+        road.installer.click(104, 414)  # the copy button
         time.sleep(1.0)
-        copied = clipboard_text()
+        copied = road.desktop.clipboard_text()
         expect(copied == expected, f"clipboard after click: {copied!r}")
         road.installer.key("Escape")
         code = road.exit_code(10)
@@ -284,12 +335,12 @@ def test_cut_download(options):
     script whole, with a Content-Length or chunked, runs, to show that the stand-in's record would
     have told. (A chunked download cut before its last chunk ends cleanly under Wine; the service
     request's Wine test keeps that case for Windows.)"""
-    script = "# vaq-exit: 0\r\n" + "Write-Output 'step'\r\n" * 200
+    script = standin_script(0, body=["Write-Output 'step'"] * 200)
     variants = {"whole": ({}, False), "chunked": ({"framing": "chunked"}, False),
                 "cut": ({"cut_after": 60}, True), "close-delimited": ({"framing": "close"}, True)}
     for variant, (reply, cut) in variants.items():
         record = os.path.join(SCRATCH, f"cut-download-{variant}-standin.txt")
-        os.environ["VAQ_STANDIN_RECORD"] = "Z:" + record.replace("/", "\\")
+        os.environ["VAQ_STANDIN_RECORD"] = windows_path(record)
         try:
             with Road(options, f"download-{variant}", f"VAQ-Setup-{GRANT}.exe") as road:
                 service_reply({"path": "/install/bootstrap.ps1", "status": 200, "body": script, **reply})
@@ -297,10 +348,10 @@ def test_cut_download(options):
                 if cut:
                     road.wait_size(FAILURE_SIZE, 25, "the failure page")
                     road.shot("failure")
-                    set_clipboard_text("before")
+                    road.desktop.set_clipboard_text("before")
                     road.installer.key("shift+Tab", "Return")
                     time.sleep(1.0)
-                    copied = clipboard_text()
+                    copied = road.desktop.clipboard_text()
                     expect(copied.startswith("读取安装下载内容失败（Windows 错误 12030）"),
                            f"failure text {copied!r}")
                     road.installer.key("Escape")
@@ -317,8 +368,8 @@ def test_cut_download(options):
 def test_paste(options):
     """" 1234\\r\\n" pasted into the first box fills all four and submits."""
     with Road(options, "paste") as road:
-        bootstrap_script("# vaq-exit: 0\r\n")
-        set_clipboard_text(f" {CODE}\r\n")
+        bootstrap_script(standin_script(0))
+        road.desktop.set_clipboard_text(f" {CODE}\r\n")
         road.installer.key("ctrl+v")
         road.wait_size(PAGE_SIZE, 20, "the confirmation page")
         road.shot("pasted")
@@ -341,7 +392,7 @@ def test_tab_order(options):
 def test_error_box_tab(options):
     """On the failure page Tab and Shift+Tab move through error box, copy and close buttons."""
     with Road(options, "error-box-tab", f"VAQ-Setup-{GRANT}.exe") as road:
-        bootstrap_script("# vaq-exit: 3\r\n")
+        bootstrap_script(standin_script(3))
         road.installer.key("Return")
         road.wait_size(FAILURE_SIZE, 25, "the failure page")
         road.shot("failure")
@@ -354,19 +405,22 @@ def test_error_box_tab(options):
         expect(road.exit_code(10) == 0, "exit code")
 
 
+@changes_machine("per-user display settings")
 def test_high_dpi(options):
     """At 144 DPI the confirmation page is 744 x 492."""
-    reg_add(r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", 144)
+    key = r"HKCU\Control Panel\Desktop"
+    before = registry_dword(key, "LogPixels")
+    set_registry_dword(key, "LogPixels", 144)
     try:
         with Road(options, "dpi-144", f"VAQ-Setup-{GRANT}.exe") as road:
-            bootstrap_script("# vaq-exit: 0\r\n")
+            bootstrap_script(standin_script(0))
             size = road.size()
             road.shot("confirm")
             expect(size == (744, 492), f"confirmation page at 144 DPI is {size}")
             road.installer.key("Escape")
             expect(road.exit_code(10) == 0, "exit code")
     finally:
-        reg_add(r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", 96)
+        set_registry_dword(key, "LogPixels", before)
 
 
 def test_planted_dll_control(options):
@@ -385,41 +439,129 @@ ROADS = [test_code_road, test_file_name_roads, test_refused_code, test_failed_sc
          test_planted_dll_control]
 
 
+Result = collections.namedtuple("Result", "name outcome message details seconds")
+
+UNTRUSTED = ("needs the development service's CA among the machine's trusted roots; runs only under Wine, "
+             "with --disposable or where that CA is trusted")
+
+
 def prepare(options):
+    """Readies the machine; returns why no road can run on it, or None. A real machine keeps a CA
+    it already trusts; only a disposable one gets it added, and taken away by restore."""
     os.makedirs(SCRATCH, exist_ok=True)
     os.makedirs(options.artifacts, exist_ok=True)
-    wine(options.trust_ca, os.environ["VAQ_DEV_SERVICE_CA"])
-    wine(options.install_standin, options.standin)
+    ca = windows_path(os.environ["VAQ_DEV_SERVICE_CA"])
+    if under_wine():
+        # The prefix is this run's own; Wine has no PowerShell.
+        run_windows_checked(options.trust_ca, ca)
+        run_windows_checked(options.install_standin, windows_path(options.standin))
+        return None
+    if run_windows(options.trust_ca, "--check", ca) == 0:
+        return None
+    if not options.disposable:
+        return UNTRUSTED
+    run_windows_checked(options.trust_ca, ca)
+    options.added_ca = ca
+    return None
 
 
-def main():
+def restore(options, clipboard):
+    """Takes back what the run changed outside its roads."""
+    if options.added_ca:
+        run_windows_checked(options.trust_ca, "--remove", options.added_ca)
+    if clipboard is not None:
+        options.desktop.set_clipboard_text(clipboard)
+
+
+def skip_reason(road, options, untrusted):
+    changes = getattr(road, "changes", None)
+    if changes and not (under_wine() or options.disposable):
+        return f"changes {changes}; runs only under Wine or with --disposable"
+    return untrusted
+
+
+def run_road(road, options, untrusted):
+    name = road.__name__
+    reason = skip_reason(road, options, untrusted)
+    if reason:
+        print(f"SKIP {name}: {reason}", flush=True)
+        return Result(name, "skipped", reason, "", 0.0)
+    started = time.time()
+    try:
+        road(options)
+    except Exception as error:
+        print(f"FAIL {name}", flush=True)
+        traceback.print_exc()
+        return Result(name, "failed", str(error) or type(error).__name__, traceback.format_exc(),
+                      time.time() - started)
+    seconds = time.time() - started
+    print(f"PASS {name} ({seconds:.1f}s)", flush=True)
+    return Result(name, "passed", "", "", seconds)
+
+
+def write_junit(path, suite, results):
+    """One testcase per road, as ctest writes them."""
+    counts = collections.Counter(result.outcome for result in results)
+    root = ElementTree.Element("testsuite", name=suite, tests=str(len(results)), failures=str(counts["failed"]),
+                               skipped=str(counts["skipped"]),
+                               time=f"{sum(result.seconds for result in results):.3f}")
+    for result in results:
+        case = ElementTree.SubElement(root, "testcase", classname=suite, name=result.name,
+                                      time=f"{result.seconds:.3f}")
+        if result.outcome == "failed":
+            ElementTree.SubElement(case, "failure", message=result.message).text = result.details
+        elif result.outcome == "skipped":
+            ElementTree.SubElement(case, "skipped", message=result.message)
+    ElementTree.ElementTree(root).write(path, encoding="utf-8", xml_declaration=True)
+
+
+def closing_line(results):
+    counts = collections.Counter(result.outcome for result in results)
+    if counts["skipped"]:
+        return f"{counts['passed']} passed, {counts['failed']} failed, {counts['skipped']} skipped"
+    return f"{counts['failed']} failed" if counts["failed"] else "all roads passed"
+
+
+def parse_options():
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
-    parser.add_argument("--standin", required=True)
-    parser.add_argument("--install-standin", required=True)
+    parser.add_argument("--standin", help="the PowerShell stand-in (under Wine)")
+    parser.add_argument("--install-standin", help="what installs it into the prefix (under Wine)")
     parser.add_argument("--trust-ca", required=True)
     parser.add_argument("--screen-reader", required=True)
     parser.add_argument("--artifacts", required=True)
     parser.add_argument("-k", help="run only the roads whose name contains this")
     parser.add_argument("--planted-dll", help="a marker DLL to plant beside the exe")
+    parser.add_argument("--driver", help="desktop_driver.exe, to work the desktop with instead of xdotool")
+    parser.add_argument("--disposable", action="store_true", default=os.environ.get("VAQ_DISPOSABLE_MACHINE") == "1",
+                        help="the machine may be changed: run the roads that change it")
+    parser.add_argument("--junit", help="a JUnit XML file to write the roads' results to")
+    parser.add_argument("--suite-name", default="e2e_roads", help="the roads' class name in the JUnit file")
     options = parser.parse_args()
-    prepare(options)
-    if options.planted_dll:
-        os.environ["WINEDLLOVERRIDES"] = ",".join(PLANTED_DLLS + [CONTROL_DLL]) + "=n,b"
-    failed = []
-    for road in ROADS:
-        if options.k and options.k not in road.__name__:
-            continue
-        started = time.time()
-        try:
-            road(options)
-            print(f"PASS {road.__name__} ({time.time() - started:.1f}s)", flush=True)
-        except Exception:
-            failed.append(road.__name__)
-            print(f"FAIL {road.__name__}", flush=True)
-            traceback.print_exc()
-    print(f"{len(failed)} failed" if failed else "all roads passed")
-    return 1 if failed else 0
+    if ON_WINDOWS and not options.driver:
+        parser.error("on Windows the desktop is worked by --driver")
+    if under_wine() and not (options.standin and options.install_standin):
+        parser.error("under Wine --standin and --install-standin stand in for PowerShell")
+    options.added_ca = None
+    options.desktop = DriverDesktop(options.driver, SCRATCH) if options.driver else X11Desktop()
+    return options
+
+
+def main():
+    options = parse_options()
+    # The roads use the clipboard; a person's text is put back at the end.
+    clipboard = options.desktop.clipboard_text()
+    try:
+        untrusted = prepare(options)
+        if options.planted_dll and under_wine():
+            os.environ["WINEDLLOVERRIDES"] = ",".join(PLANTED_DLLS + [CONTROL_DLL]) + "=n,b"
+        results = [run_road(road, options, untrusted) for road in ROADS if not options.k or options.k in road.__name__]
+    finally:
+        restore(options, clipboard)
+    if options.junit:
+        write_junit(options.junit, options.suite_name, results)
+    print(closing_line(results))
+    return 1 if any(result.outcome == "failed" for result in results) else 0
 
 
 if __name__ == "__main__":

@@ -5,6 +5,8 @@ import json
 import os
 import subprocess
 
+from desktop import windows_command, windows_path
+
 STATE_FOCUSED = 0x4
 STATE_BUSY = 0x800
 
@@ -37,7 +39,7 @@ def read(tool, scratch):
     if os.path.exists(out):
         os.remove(out)
     with open(os.path.join(scratch, "screen-reader.log"), "ab") as log:
-        code = subprocess.run(["wine", tool, "Z:" + out.replace("/", "\\")], stdout=log,
+        code = subprocess.run(windows_command(tool, windows_path(out)), stdout=log,
                               stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL).returncode
     assert code == 0, f"screen reader tool exit code {code}"
     with open(out, encoding="utf-8") as f:
