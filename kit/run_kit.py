@@ -362,6 +362,32 @@ class Run:
                     self.report.case(self.report.suite(flavour + "." + name), tag,
                                      failure="the roads ended with %s; see %s.log" % (code, tag))
 
+    def relaunch_road(self, flavour):
+        """A standard user with UAC off: the installer cannot elevate, so exactly one relaunch is
+        started, which ends with 1."""
+        suite = self.report.suite(flavour + ".relaunch")
+        name = "standard_user_with_uac_off"
+        if self.options.wine:
+            reason = "needs a real Windows: Wine has no UAC and no standard user"
+        elif not self.options.disposable:
+            reason = "creates a local user; runs only on a disposable machine (--disposable)"
+        elif self.facts["uac_enabled"]:
+            reason = "UAC is on; the road needs it off (EnableLUA=0, then a restart)"
+        else:
+            reason = None
+        if reason:
+            self.report.case(suite, name, skipped=reason)
+            return
+        out = os.path.join(self.out, flavour, "relaunch.json")
+        started = time.time()
+        code = self.machine.run(self.tool("relaunch_probe.exe", flavour), self.tool("VAQ-Setup.exe", flavour), out,
+                                timeout=180)
+        seen = json.load(open(out, encoding="utf-8")) if code == 0 else {"error": "exit code %s" % code}
+        expected = {"ended": True, "first_exit": 0, "relaunches": 1, "relaunch_exits": [1]}
+        ok = all(seen.get(key) == value for key, value in expected.items())
+        self.report.case(suite, name, seconds=time.time() - started,
+                         failure=None if ok else "expected %s, saw %s" % (expected, seen))
+
     # --- after ------------------------------------------------------------------------------
 
     def stop_service(self):
@@ -482,6 +508,7 @@ def main():
             for flavour in run.flavours:
                 run.programs(flavour)
                 run.roads(flavour)
+                run.relaunch_road(flavour)
     finally:
         code = run.finish()
     return code

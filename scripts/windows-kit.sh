@@ -14,7 +14,8 @@ rm -rf "$kit" build/windows-kit.zip
 mkdir -p "$kit/tools" "$kit/tests/e2e" "$kit/app" "$kit/runner"
 
 # What a flavour's folder holds: the installer, the test programs, and what they find beside them.
-tools=(powershell_standin install_standin trust_ca screen_reader desktop_driver machine_facts accessibility_probe)
+tools=(powershell_standin install_standin trust_ca screen_reader desktop_driver machine_facts accessibility_probe
+       relaunch_probe)
 for flavour in "${flavours[@]}"; do
   build_flavour "$flavour"
   dir=$(flavour_build_dir "$flavour")

@@ -130,6 +130,9 @@ def wine_run(kit, flavour, scratch, manifest):
     roads = {c[1]: c[2] for c in found if c[0] == flavour + ".e2e_roads"}
     for road in ROADS:
         expect(roads.get("test_" + road) == "passed", "road %s through the driver: %s" % (road, roads))
+    relaunch = [c for c in found if c[0] == flavour + ".relaunch"]
+    expect([c[2] for c in relaunch] == ["skipped"] and "Wine has no UAC" in relaunch[0][3],
+           "the UAC-off road under Wine: %s" % relaunch)
     text = summary(out)
     expect("Machine-changing tests:   run (Wine)" in text, "the gate line")
     expect(re.search(r"work folder's DACL:\s+D:", text), "the work folder's DACL observed")
