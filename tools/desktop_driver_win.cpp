@@ -119,13 +119,15 @@ struct Search {
   HWND found;
 };
 
+// GetWindowText reads another process's caption without sending it a message, so a hung
+// window cannot stop the search; one unit more than the title tells a longer caption apart.
 BOOL CALLBACK MatchTitle(HWND window, LPARAM context) {
   auto* search = reinterpret_cast<Search*>(context);
   if (!IsWindowVisible(window)) return TRUE;
-  const int length = GetWindowTextLengthW(window);
-  std::wstring title(static_cast<size_t>(length) + 1, L'\0');
-  title.resize(static_cast<size_t>(GetWindowTextW(window, &title[0], length + 1)));
-  if (title != search->title) return TRUE;
+  const std::wstring wanted = search->title;
+  std::wstring title(wanted.size() + 2, L'\0');
+  title.resize(static_cast<size_t>(GetWindowTextW(window, &title[0], static_cast<int>(title.size()))));
+  if (title != wanted) return TRUE;
   search->found = window;
   return FALSE;
 }
