@@ -77,7 +77,9 @@ class DriverDesktop:
     """Any desktop that Windows programs run on, worked by desktop_driver.exe. Its windows are
     HWNDs in decimal."""
 
-    NO_WINDOW = 3  # the driver's exit code when the window is not there
+    # The driver's exit codes for "the window is not there" and "the clipboard holds no text".
+    NO_WINDOW = 3
+    NO_TEXT = 1
 
     def __init__(self, driver, scratch):
         self.driver = driver
@@ -123,7 +125,7 @@ class DriverDesktop:
 
     def clipboard_text(self):
         path = os.path.join(self.scratch, "clipboard-get.txt")
-        code, _ = self._run("clipboard-get", windows_path(path), allowed=(1,))
+        code, _ = self._run("clipboard-get", windows_path(path), allowed=(self.NO_TEXT,))
         if code != 0:
             return None
         with open(path, "rb") as f:
