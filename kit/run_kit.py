@@ -256,10 +256,10 @@ class Run:
         if not self.report.check("development service started", answers, "see service.log"):
             return False
         self.ca = os.path.join(state, "trusted", "ca.der")
-        self.environment.update(VAQ_DEV_SERVICE_CONTROL=self.machine.path(control),
-                                VAQ_DEV_SERVICE_CA=self.machine.path(self.ca),
-                                VAQ_DEV_SERVICE_UNTRUSTED_CA=self.machine.path(
-                                    os.path.join(state, "untrusted", "ca.der")),
+        # Local paths, as scripts/with-dev-service.sh gives them: the programs and the roads read
+        # a Unix one as Wine shows it.
+        self.environment.update(VAQ_DEV_SERVICE_CONTROL=control, VAQ_DEV_SERVICE_CA=self.ca,
+                                VAQ_DEV_SERVICE_UNTRUSTED_CA=os.path.join(state, "untrusted", "ca.der"),
                                 VAQ_DEV_SERVICE_CODE=CODE, VAQ_DEV_SERVICE_GRANT=self.grant)
         return True
 

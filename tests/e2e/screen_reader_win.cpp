@@ -4,7 +4,7 @@
 //    "controls": [{id, class, name, ..., state}]}
 // with the visible child controls in creation order; oleacc_before tells whether the installer
 // had oleacc.dll loaded before this read. Strings a call refused are null.
-//   wine screen_reader.exe OUT.json    (exit code 0, or 1 with no window or no object)
+//   screen_reader.exe OUT.json          (exit code 0, or 1 with no window or no object)
 #include <windows.h>
 #include <oleacc.h>
 #include <tlhelp32.h>
