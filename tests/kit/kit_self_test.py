@@ -155,6 +155,9 @@ def main():
         print("no kit at %s: build it with scripts/windows-kit.sh" % options.kit)
         return 1
     manifest = json.load(open(manifest_path, encoding="utf-8"))
+    if options.flavour not in manifest["flavours"]:
+        print("the kit at %s has no %s folder: build it with scripts/windows-kit.sh" % (options.kit, options.flavour))
+        return 1
     shutil.rmtree(options.scratch, ignore_errors=True)
     os.makedirs(options.scratch)
     protected_run(options.kit, options.flavour, options.scratch, manifest)
