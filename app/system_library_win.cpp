@@ -11,9 +11,14 @@
 namespace vaq {
 namespace {
 
+// Only the network libraries load others by name; the delay-loaded KnownDLLs do not.
+bool LoadsLibrariesByName(const char* dll) {
+  return lstrcmpiA(dll, "winhttp.dll") == 0 || lstrcmpiA(dll, "crypt32.dll") == 0;
+}
+
 // The libraries that are not KnownDLLs (winhttp, crypt32) are bound on first use, after
-// start-up has restricted the search; this hook names them by full system path besides, and
-// first loads what they will ask for by name.
+// start-up has restricted the search; this hook names every delay-loaded library by full system
+// path besides, and before the network libraries first loads what they will ask for by name.
 BOOL CALLBACK PreloadBeforeNetwork(PINIT_ONCE, PVOID, PVOID*) {
   PreloadSystemLibraries(PreloadTime::BeforeNetwork);
   return TRUE;
@@ -23,7 +28,7 @@ FARPROC WINAPI LoadDelayedFromSystem(unsigned notification, PDelayLoadInfo info)
   if (notification != dliNotePreLoadLibrary) return nullptr;
   // Win32's own once: std::call_once would bring in the pthread layer and its exceptions.
   static INIT_ONCE preloaded = INIT_ONCE_STATIC_INIT;
-  InitOnceExecuteOnce(&preloaded, PreloadBeforeNetwork, nullptr, nullptr);
+  if (LoadsLibrariesByName(info->szDll)) InitOnceExecuteOnce(&preloaded, PreloadBeforeNetwork, nullptr, nullptr);
   // DLL names in the import table are short ASCII.
   wchar_t name[MAX_PATH];
   size_t length = 0;

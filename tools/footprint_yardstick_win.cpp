@@ -5,8 +5,6 @@
 // it then presents a freshly written frame on every tick of a 40 ms timer.
 //   footprint_yardstick WIDTH HEIGHT [--every-40ms]
 #include <windows.h>
-#include <objbase.h>
-#include <sddl.h>
 #include <shlobj.h>
 
 #include <cstdint>
@@ -23,13 +21,9 @@ constexpr wchar_t kClassName[] = L"VaqFootprintYardstick";
 constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT kTickMs = 40;
 
-// One function of each DLL the installer imports at load time beyond those any window program
+// A function of the one DLL the installer imports at load time beyond those any window program
 // imports, so that the loader maps the same DLLs (scripts/footprint.sh compares the lists).
-const void* const volatile kLoadTimeImports[] = {
-    reinterpret_cast<const void*>(&IsUserAnAdmin),
-    reinterpret_cast<const void*>(&CoInitializeEx),
-    reinterpret_cast<const void*>(&ConvertStringSecurityDescriptorToSecurityDescriptorW),
-};
+const void* const volatile kLoadTimeImports[] = {reinterpret_cast<const void*>(&IsUserAnAdmin)};
 
 vaq::Surface g_frame;
 uint32_t g_shade = 0;
