@@ -26,7 +26,8 @@ BOOL CALLBACK PreloadBeforeNetwork(PINIT_ONCE, PVOID, PVOID*) {
 
 FARPROC WINAPI LoadDelayedFromSystem(unsigned notification, PDelayLoadInfo info) {
   if (notification != dliNotePreLoadLibrary) return nullptr;
-  // Win32's own once: std::call_once would bring in the pthread layer and its exceptions.
+  // Win32's own once: std::call_once would bring pthread threads and std::system_error (with
+  // two whole string classes) into the exe.
   static INIT_ONCE preloaded = INIT_ONCE_STATIC_INIT;
   if (LoadsLibrariesByName(info->szDll)) InitOnceExecuteOnce(&preloaded, PreloadBeforeNetwork, nullptr, nullptr);
   // DLL names in the import table are short ASCII.

@@ -14,7 +14,7 @@ constexpr bool IsHexDigit(char16_t c) {
 }
 
 // Joined at compile time from the macro behind service::kHost: a static built at run time would
-// need the runtime's thread-safe guard, which brings in its pthread layer.
+// bring the runtime's thread-safe guard and its condition variables into the exe.
 constexpr std::u16string_view kDnsHint = u"\n请检查 DNS 是否能解析 " VAQ_SERVICE_HOST u"。";
 
 std::u16string_view HintLine(uint32_t code) {

@@ -62,8 +62,8 @@ HWND Hwnd(WindowHandle handle) { return static_cast<HWND>(handle); }
 SetupFonts CurrentFonts() { return {g_fonts.title.Get(), g_fonts.body.Get(), g_fonts.button.Get(), g_fonts.brand.Get()}; }
 
 int GetMonitorDpi(HMONITOR monitor) {
-  // Looked up on every call, which is rare: a function-local static would need the runtime's
-  // thread-safe guard, and with it its pthread layer.
+  // Looked up on every call, which is rare: a function-local static would bring the runtime's
+  // thread-safe guard and its condition variables into the exe.
   const GetDpiForMonitorFunction getDpiForMonitor = LookUpGetDpiForMonitor();
   if (getDpiForMonitor != nullptr) {
     UINT horizontal = 0;
