@@ -6,22 +6,39 @@
 #define DELAYIMP_INSECURE_WRITABLE_HOOKS
 #include <delayimp.h>
 
-#include <mutex>
-#include <string>
+#include <cwchar>
 
 namespace vaq {
 namespace {
 
+// Only the network libraries load others by name; the delay-loaded KnownDLLs do not.
+bool LoadsLibrariesByName(const char* dll) {
+  return lstrcmpiA(dll, "winhttp.dll") == 0 || lstrcmpiA(dll, "crypt32.dll") == 0;
+}
+
 // The libraries that are not KnownDLLs (winhttp, crypt32) are bound on first use, after
-// start-up has restricted the search; this hook names them by full system path besides, and
-// first loads what they will ask for by name.
+// start-up has restricted the search; this hook names every delay-loaded library by full system
+// path besides, and before the network libraries first loads what they will ask for by name.
+BOOL CALLBACK PreloadBeforeNetwork(PINIT_ONCE, PVOID, PVOID*) {
+  PreloadSystemLibraries(PreloadTime::BeforeNetwork);
+  return TRUE;
+}
+
 FARPROC WINAPI LoadDelayedFromSystem(unsigned notification, PDelayLoadInfo info) {
   if (notification != dliNotePreLoadLibrary) return nullptr;
-  static std::once_flag preloaded;
-  std::call_once(preloaded, PreloadSystemLibraries, PreloadTime::BeforeNetwork);
-  // DLL names in the import table are ASCII.
-  const std::string name(info->szDll);
-  return reinterpret_cast<FARPROC>(LoadSystemLibrary(std::wstring(name.begin(), name.end()).c_str()));
+  // Win32's own once: std::call_once would bring pthread threads and std::system_error (with
+  // two whole string classes) into the exe.
+  static INIT_ONCE preloaded = INIT_ONCE_STATIC_INIT;
+  if (LoadsLibrariesByName(info->szDll)) InitOnceExecuteOnce(&preloaded, PreloadBeforeNetwork, nullptr, nullptr);
+  // DLL names in the import table are short ASCII.
+  wchar_t name[MAX_PATH];
+  size_t length = 0;
+  for (; info->szDll[length] != '\0'; ++length) {
+    if (length + 1 == MAX_PATH) return nullptr;
+    name[length] = static_cast<unsigned char>(info->szDll[length]);
+  }
+  name[length] = L'\0';
+  return reinterpret_cast<FARPROC>(LoadSystemLibrary(name));
 }
 
 }  // namespace
@@ -37,12 +54,15 @@ void RestrictDllSearchToSystem() {
 }
 
 HMODULE LoadSystemLibrary(const wchar_t* fileName) {
-  wchar_t directory[MAX_PATH];
-  const UINT length = GetSystemDirectoryW(directory, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  const std::wstring path = std::wstring(directory, length) + L'\\' + fileName;
+  // A path beyond MAX_PATH could not be loaded anyway.
+  wchar_t path[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+  const size_t nameLength = std::wcslen(fileName);
+  if (length == 0 || length + 1 + nameLength >= MAX_PATH) return nullptr;
+  path[length] = L'\\';
+  std::wmemcpy(path + length + 1, fileName, nameLength + 1);
   // Its dependencies are looked for in its own folder first, in place of the application's.
-  return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 }  // namespace vaq

@@ -13,14 +13,16 @@ constexpr bool IsHexDigit(char16_t c) {
   return IsLowerHexDigit(c) || (c >= u'A' && c <= u'F');
 }
 
+// Joined at compile time from the macro behind service::kHost: a static built at run time would
+// bring the runtime's thread-safe guard and its condition variables into the exe.
+constexpr std::u16string_view kDnsHint = u"\n请检查 DNS 是否能解析 " VAQ_SERVICE_HOST u"。";
+
 std::u16string_view HintLine(uint32_t code) {
-  static const std::u16string dnsHint =
-      u"\n请检查 DNS 是否能解析 " + std::u16string(service::kHost) + u"。";
   switch (code) {
     case 5: return u"\n请检查管理员权限、文件权限及安全软件的拦截记录。";
     case 12002:
     case 12029: return u"\n请检查网络、代理和安装服务的 HTTPS 连接。";
-    case 12007: return dnsHint;
+    case 12007: return kDnsHint;
     case 12175: return u"\nHTTPS 证书验证失败，请检查系统时间、证书信任和 TLS 1.2 支持。";
     default: return {};
   }

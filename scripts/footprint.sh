@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
-# Builds the release installer and its yardsticks, then prints the footprint figures, each as a
-# ratio to a baseline measured in the same run:
-#   size        stripped release exe against the 768 KiB budget, and what costs its bytes
-#   start-up    process start to the first frame on screen under Wine, against a minimal
-#               layered-window program built the same way (median of several runs)
-#   installing  CPU over 20 s while the spinner runs, against the minimal program presenting a
-#               frame of the same size every 40 ms
+# Builds the release installer of each flavour and its yardsticks, then prints the footprint
+# figures, one line each with its bar, each against a baseline measured in the same run:
+#   size        stripped release exe of each flavour against 340 KiB, and what costs its bytes
+#   start-up    process start to the code page on screen under Wine, against the yardstick
+#               (tools/footprint_yardstick_win.cpp: the installer's load-time imports, fonts and
+#               page); the two run in turn, A B A B, in one Wine session; median and spread
+#   memory      peak working set and private bytes at the code page, against the yardstick
+#   installing  CPU over 20 s while the spinner runs, against the yardstick presenting a frame of
+#               the same size every 40 ms
 #   frame       composition of a spinner frame on the host, against a memcpy of the frame
-#   scripts/footprint.sh [--runs 11] [--seconds 20]
+# Run-time figures are taken for each flavour this host runs under Wine (scripts/flavours.sh).
+#   scripts/footprint.sh [--runs 21] [--seconds 20]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-runs=11 seconds=20
+runs=21 seconds=20
 if [ "${1:-}" = --inside-wine ]; then
   shift
   inside=1 build=$1 out=$2 runs=$3 seconds=$4
@@ -26,16 +29,20 @@ else
   done
 fi
 
-readonly budget=$((768 * 1024))
+readonly size_bar=$((340 * 1024))
+readonly start_bar=1.15 memory_bar=1.15 cpu_bar=1.3 frame_bar=2.0
+readonly memory_samples=5
 readonly exe_title='VAQ 在线安装程序'
 readonly stage_title='VAQ'
-readonly baseline_title='VAQ footprint baseline'
+readonly yardstick_title='VAQ footprint yardstick'
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 verdict() { awk -v r="$1" -v bar="$2" 'BEGIN { print (r <= bar ? "meets" : "MISSES") " the bar of " bar " x" }'; }
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-least() { sort -n | head -1; }
+sorted_at() { sort -n | awk -v q="$1" '{ v[NR] = $1 } END { i = int(q * (NR - 1) + 1.5); print v[i] }'; }
+median() { sorted_at 0.5; }
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+kib() { echo $(( $1 / 1024 )); }
+load_time_imports() { "$1-w64-mingw32-objdump" -p "$2" | awk '/DLL Name:/ { print tolower($3) }' | sort | xargs; }
 
 # ---- under Wine (this script again, inside scripts/wine-session.sh) ----
 
@@ -56,15 +63,31 @@ stop() {
   wait "$1" 2>/dev/null || true
 }
 
-# Milliseconds from starting the program to its window being mapped with its first frame.
-start_up_ms() {
-  local title=$1 t0 pid
+start() {
+  local title=$1
   shift
-  t0=$(now_ms)
   wine "$@" >/dev/null 2>&1 </dev/null &
   pid=$!
   wait_visible "$title" >/dev/null || { echo "footprint: no window '$title'" >&2; exit 1; }
+}
+
+# Milliseconds from starting the program to its window being mapped with its first frame.
+start_up_ms() {
+  local t0
+  t0=$(now_ms)
+  start "$@"
   echo $(( $(now_ms) - t0 ))
+  stop "$pid"
+}
+
+# Peak working set and private bytes once the window has been up for a second.
+memory_bytes() {
+  local title=$1
+  start "$@"
+  sleep 1
+  # Through a file: a Wine program's output read through a pipe can hang.
+  wine "$build/tools/process_memory.exe" "$title" >"$VAQ_SESSION_DIR/memory" 2>/dev/null </dev/null
+  tr -d '\r' <"$VAQ_SESSION_DIR/memory"
   stop "$pid"
 }
 
@@ -82,11 +105,8 @@ ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 
 # CPU ticks of the program and of the wineserver over the measuring window.
 cpu_ticks() {
-  local title=$1 pid server a b sa sb
-  shift
-  wine "$@" >/dev/null 2>&1 </dev/null &
-  pid=$!
-  wait_visible "$title" >/dev/null || { echo "footprint: no window '$title'" >&2; exit 1; }
+  local server a b sa sb
+  start "$@"
   sleep 1
   server=$(wineserver_pid)
   a=$(ticks "$pid") sa=$(ticks "$server")
@@ -97,78 +117,103 @@ cpu_ticks() {
 }
 
 if [ -n "$inside" ]; then
-  exe=$build/app/VAQ-Setup.exe
-  baseline=$build/tools/footprint_baseline.exe
+  exe=$VAQ_SESSION_DIR/VAQ-Setup.exe
+  yardstick=$build/tools/footprint_yardstick.exe
   stage=$build/tests/win/footprint_stage.exe
   # The code road: the window comes up without asking the service anything.
-  cp "$exe" "$VAQ_SESSION_DIR/VAQ-Setup.exe"
-  wine "$VAQ_SESSION_DIR/VAQ-Setup.exe" >/dev/null 2>&1 </dev/null &
-  pid=$!
-  id=$(wait_visible "$exe_title")
-  eval "$(xdotool getwindowgeometry --shell "$id")"
+  cp "$build/app/VAQ-Setup.exe" "$exe"
+  start "$exe_title" "$exe"
+  eval "$(xdotool getwindowgeometry --shell "$(wait_visible "$exe_title")")"
   stop "$pid"
   echo "window $WIDTH $HEIGHT" >"$out"
+  # In turn, so that whatever the machine does meanwhile falls on both alike.
+  # Each figure is taken before it is written, so that a failed run stops the script.
   for _ in $(seq "$runs"); do
-    echo "start exe $(start_up_ms "$exe_title" "$VAQ_SESSION_DIR/VAQ-Setup.exe")" >>"$out"
-    echo "start baseline $(start_up_ms "$baseline_title" "$baseline" "$WIDTH" "$HEIGHT")" >>"$out"
+    figure=$(start_up_ms "$exe_title" "$exe"); echo "start exe $figure" >>"$out"
+    figure=$(start_up_ms "$yardstick_title" "$yardstick" "$WIDTH" "$HEIGHT"); echo "start yardstick $figure" >>"$out"
   done
-  wine "$stage" >/dev/null 2>&1 </dev/null &
-  pid=$!
-  id=$(wait_visible "$stage_title")
-  eval "$(xdotool getwindowgeometry --shell "$id")"
+  for _ in $(seq "$memory_samples"); do
+    figure=$(memory_bytes "$exe_title" "$exe"); echo "memory exe $figure" >>"$out"
+    figure=$(memory_bytes "$yardstick_title" "$yardstick" "$WIDTH" "$HEIGHT"); echo "memory yardstick $figure" >>"$out"
+  done
+  start "$stage_title" "$stage"
+  eval "$(xdotool getwindowgeometry --shell "$(wait_visible "$stage_title")")"
   stop "$pid"
   echo "stage $WIDTH $HEIGHT" >>"$out"
-  echo "cpu stage $(cpu_ticks "$stage_title" "$stage")" >>"$out"
-  echo "cpu baseline $(cpu_ticks "$baseline_title" "$baseline" "$WIDTH" "$HEIGHT" --every-40ms)" >>"$out"
+  figure=$(cpu_ticks "$stage_title" "$stage"); echo "cpu stage $figure" >>"$out"
+  figure=$(cpu_ticks "$yardstick_title" "$yardstick" "$WIDTH" "$HEIGHT" --every-40ms); echo "cpu yardstick $figure" >>"$out"
   exit 0
 fi
 
 # ---- on the host ----
 
 scripts/install-deps.sh
-# The flavour this host runs under Wine: the 32-bit exe, or the 64-bit one on a host without
-# 32-bit code.
 source scripts/flavours.sh
-flavour=$(host_flavour)
-echo "== flavour $flavour"
-build=build/footprint
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$(flavour_toolchain "$flavour")" >/dev/null
-cmake --build "$build" --target vaq_setup footprint_baseline footprint_stage >/dev/null
-exe=$build/app/VAQ-Setup.exe
+results=$(mktemp -d /tmp/vaq-footprint.XXXXXX)
+trap 'rm -rf "$results"' EXIT
+lines=()
 
-echo "== size"
-bytes=$(stat -c %s "$exe")
-echo "Biggest contributors (bytes of code and data, from the link map $build/app/VAQ-Setup.map):"
-python3 scripts/footprint_map.py "$build/app/VAQ-Setup.map"
-size_line="size        $bytes bytes stripped = $(ratio "$bytes" "$budget") x the budget of $budget bytes (768 KiB): $(verdict "$(ratio "$bytes" "$budget")" 1.00)"
+for flavour in "${FLAVOURS[@]}"; do
+  build=build/footprint-$flavour
+  read -ra prefixes <<<"$(flavour_prefixes "$flavour")"
+  targets=(vaq_setup)
+  [ ${#prefixes[@]} -gt 0 ] && targets+=(footprint_yardstick footprint_stage process_memory)
+  echo "== $flavour: building ${targets[*]}"
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$(flavour_toolchain "$flavour")" >/dev/null
+  cmake --build "$build" --target "${targets[@]}" >/dev/null
 
-echo "== under Wine (start-up x $runs, then ${seconds} s of CPU each)"
-results=$(mktemp /tmp/vaq-footprint.XXXXXX)
-trap 'rm -f "$results"' EXIT
-WINEARCH=$(host_prefix) scripts/wine-session.sh "$PWD/scripts/footprint.sh" --inside-wine "$PWD/$build" "$results" "$runs" "$seconds"
-cat "$results"
-read -r _ width height < <(grep '^window ' "$results")
-read -r _ stage_width stage_height < <(grep '^stage ' "$results")
-exe_ms=$(awk '$1 == "start" && $2 == "exe" { print $3 }' "$results" | median)
-base_ms=$(awk '$1 == "start" && $2 == "baseline" { print $3 }' "$results" | median)
-exe_least=$(awk '$1 == "start" && $2 == "exe" { print $3 }' "$results" | least)
-base_least=$(awk '$1 == "start" && $2 == "baseline" { print $3 }' "$results" | least)
-read -r _ _ stage_cpu stage_server < <(grep '^cpu stage ' "$results")
-read -r _ _ base_cpu base_server < <(grep '^cpu baseline ' "$results")
-r_start=$(ratio "$exe_ms" "$base_ms")
-r_cpu=$(ratio $((stage_cpu + stage_server)) $((base_cpu + base_server)))
+  bytes=$(stat -c %s "$build/app/VAQ-Setup.exe")
+  echo "== $flavour size: what its bytes come from (link map $build/app/VAQ-Setup.map)"
+  python3 scripts/footprint_map.py "$build/app/VAQ-Setup.map"
+  r=$(ratio "$bytes" "$size_bar")
+  lines+=("size        $flavour  $bytes bytes ($(kib "$bytes") KiB) stripped = $r x $size_bar bytes (340 KiB): $(verdict "$r" 1.00)")
+
+  if [ ${#prefixes[@]} -eq 0 ]; then
+    lines+=("start-up, memory, installing  $flavour  not run: this host runs no 32-bit code (the i386 Wine loader gives \"Exec format error\")")
+    continue
+  fi
+  # The yardstick stands for the installer's load-time work only while it maps the same DLLs.
+  exe_imports=$(load_time_imports "$flavour" "$build/app/VAQ-Setup.exe")
+  yard_imports=$(load_time_imports "$flavour" "$build/tools/footprint_yardstick.exe")
+  if [ "$exe_imports" != "$yard_imports" ]; then
+    echo "footprint: the yardstick imports $yard_imports at load time, the installer $exe_imports" >&2
+    exit 1
+  fi
+  out=$results/$flavour
+  echo "== $flavour under Wine in a ${prefixes[0]} prefix: start-up x $runs each in turn, memory x $memory_samples, ${seconds} s of CPU each"
+  WINEARCH=${prefixes[0]} scripts/wine-session.sh "$PWD/scripts/footprint.sh" --inside-wine "$PWD/$build" "$out" "$runs" "$seconds"
+  cat "$out"
+
+  read -r _ width height < <(grep '^window ' "$out")
+  start_times() { awk -v who="$1" '$1 == "start" && $2 == who { print $3 }' "$out"; }
+  spread() { echo "quartiles $(start_times "$1" | sorted_at 0.25)-$(start_times "$1" | sorted_at 0.75) ms, range $(start_times "$1" | sorted_at 0)-$(start_times "$1" | sorted_at 1) ms"; }
+  exe_ms=$(start_times exe | median) yard_ms=$(start_times yardstick | median)
+  r=$(ratio "$exe_ms" "$yard_ms")
+  lines+=("start-up    $flavour  median $exe_ms ms to the code page on screen ($width x $height), yardstick $yard_ms ms = $r x: $(verdict "$r" "$start_bar")")
+  lines+=("            $flavour  spread over $runs runs each: installer $(spread exe); yardstick $(spread yardstick)")
+
+  memory() { awk -v who="$1" -v field="$2" '$1 == "memory" && $2 == who { print $field }' "$out" | median; }
+  exe_peak=$(memory exe 3) yard_peak=$(memory yardstick 3)
+  exe_private=$(memory exe 4) yard_private=$(memory yardstick 4)
+  r=$(ratio "$exe_peak" "$yard_peak")
+  lines+=("memory      $flavour  peak working set at the code page $(kib "$exe_peak") KiB, yardstick $(kib "$yard_peak") KiB = $r x: $(verdict "$r" "$memory_bar")")
+  r=$(ratio "$exe_private" "$yard_private")
+  lines+=("memory      $flavour  private bytes at the code page $(kib "$exe_private") KiB, yardstick $(kib "$yard_private") KiB = $r x: $(verdict "$r" "$memory_bar")")
+
+  read -r _ stage_width stage_height < <(grep '^stage ' "$out")
+  read -r _ _ stage_cpu stage_server < <(grep '^cpu stage ' "$out")
+  read -r _ _ yard_cpu yard_server < <(grep '^cpu yardstick ' "$out")
+  r=$(ratio $((stage_cpu + stage_server)) $((yard_cpu + yard_server)))
+  lines+=("installing  $flavour  $((stage_cpu + stage_server)) CPU ticks in ${seconds} s (program $stage_cpu + wineserver $stage_server, spinner on the stage, $stage_width x $stage_height), yardstick $((yard_cpu + yard_server)) ($yard_cpu + $yard_server) = $r x: $(verdict "$r" "$cpu_bar")")
+done
 
 echo "== frame composition on the host"
 bench=$(scripts/bench.sh --benchmark_color=false --benchmark_filter='MemcpyFrame|SpinnerFrame' | tee /dev/stderr | grep -o 'spinner frame at .*')
+while read -r line; do
+  r=$(awk '{ for (i = 1; i <= NF; ++i) if ($i == "x") print $(i - 1) }' <<<"$line" | head -1)
+  lines+=("frame       host    $line: $(verdict "$r" "$frame_bar")")
+done <<<"$bench"
 
 echo
 echo "== footprint (each against its baseline from this run)"
-echo "$size_line"
-echo "start-up    median $exe_ms ms to the first frame on screen ($width x $height), baseline $base_ms ms = $r_start x: $(verdict "$r_start" 1.3)"
-echo "            (fastest runs: $exe_least ms against $base_least ms = $(ratio "$exe_least" "$base_least") x)"
-echo "installing  $((stage_cpu + stage_server)) CPU ticks in ${seconds} s (program $stage_cpu + wineserver $stage_server, spinner on the stage, $stage_width x $stage_height)," \
-  "baseline $((base_cpu + base_server)) ($base_cpu + $base_server) = $r_cpu x: $(verdict "$r_cpu" 1.3)"
-while read -r line; do
-  r=$(awk '{ for (i = 1; i <= NF; ++i) if ($i == "x") print $(i - 1) }' <<<"$line" | head -1)
-  echo "frame       $line: $(verdict "$r" 2.0)"
-done <<<"$bench"
+printf '%s\n' "${lines[@]}"

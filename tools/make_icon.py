@@ -14,9 +14,8 @@ SIZES = (16, 20, 24, 32, 40, 48, 64, 128, 256)
 TILE = (0x17, 0x6E, 0x50)        # the product green
 TILE_DARK = (0x10, 0x4F, 0x39)   # its pressed shade, for the lower edge
 MARK = (0xFF, 0xFF, 0xFF)
-# Windows 7 and later read compressed images at any size; uncompressed, the two big ones alone
-# would weigh 80 KB of the download.
-PNG_FROM = 64
+# Every image is PNG: Windows 7 and later read compressed images at any size, and uncompressed
+# ones would add over 100 KB to the download.
 
 
 def clamp01(v):
@@ -78,13 +77,6 @@ def straight(rows):
     return out
 
 
-def bmp_image(size, rows):
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
-    pixels = b"".join(reversed(rows))  # bottom-up
-    mask_row = ((size + 31) // 32) * 4
-    return header + pixels + bytes(mask_row * size)
-
-
 def png_image(size, rows):
     lines = []
     for row in rows:
@@ -103,10 +95,7 @@ def png_image(size, rows):
 
 
 def main():
-    images = []
-    for size in SIZES:
-        rows = straight(render(size))
-        images.append(png_image(size, rows) if size >= PNG_FROM else bmp_image(size, rows))
+    images = [png_image(size, straight(render(size))) for size in SIZES]
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for size, data in zip(SIZES, images):

@@ -62,7 +62,9 @@ HWND Hwnd(WindowHandle handle) { return static_cast<HWND>(handle); }
 SetupFonts CurrentFonts() { return {g_fonts.title.Get(), g_fonts.body.Get(), g_fonts.button.Get(), g_fonts.brand.Get()}; }
 
 int GetMonitorDpi(HMONITOR monitor) {
-  static const GetDpiForMonitorFunction getDpiForMonitor = LookUpGetDpiForMonitor();
+  // Looked up on every call, which is rare: a function-local static would bring the runtime's
+  // thread-safe guard and its condition variables into the exe.
+  const GetDpiForMonitorFunction getDpiForMonitor = LookUpGetDpiForMonitor();
   if (getDpiForMonitor != nullptr) {
     UINT horizontal = 0;
     UINT vertical = 0;
@@ -78,7 +80,7 @@ int GetMonitorDpi(HMONITOR monitor) {
 }
 
 int GetWindowDpi(HWND window) {
-  static const GetDpiForWindowFunction getDpiForWindow = LookUpGetDpiForWindow();
+  const GetDpiForWindowFunction getDpiForWindow = LookUpGetDpiForWindow();
   if (getDpiForWindow != nullptr) {
     const UINT value = getDpiForWindow(window);
     if (value != 0) return ClampDpi(int(value));

@@ -70,11 +70,11 @@ PLANTED_DLLS = preloaded_libraries() + [
     "comctl32", "propsys", "profapi", "userenv", "winmm", "dbghelp", "windowscodecs", "apphelp",
     "textinputframework", "coremessaging", "wtsapi32", "powrprof"]
 # Not planted: what Wine loads before the program's first instruction, which no program can
-# prevent: its imports (kernel32, user32, gdi32, advapi32, shell32, ole32, msvcrt) and theirs
-# (kernelbase, sechost, rpcrt4, combase, shlwapi, shcore, imm32, and Wine's own ucrtbase,
-# win32u, zlib1 and version; version serves as the control below); KnownDLLs that Wine loads
-# later (oleaut32, ws2_32, nsi), which Windows never looks for beside the exe; and Wine's display
-# driver (winex11.drv), which Windows has no counterpart of.
+# prevent: its imports (kernel32, user32, gdi32, shell32, msvcrt) and theirs (kernelbase,
+# sechost, advapi32, shlwapi, shcore, imm32, and Wine's own ucrtbase, win32u, zlib1 and version;
+# version serves as the control below); KnownDLLs that the program or Wine load later (ole32,
+# rpcrt4, combase, oleaut32, ws2_32, nsi), which Windows never looks for beside the exe; and
+# Wine's display driver (winex11.drv), which Windows has no counterpart of.
 CONTROL_DLL = "version"
 
 
