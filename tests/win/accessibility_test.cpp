@@ -203,9 +203,10 @@ class Announcements : public dev_service::ServiceTest {
 void Escape(HWND window) { PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0); }
 
 // Announcements follow painted frames: an answer slower than a frame makes sure that the
-// verification is on screen, and so heard, before its outcome.
+// verification is on screen, and so heard, before its outcome. Seconds, not one: a loaded
+// machine has been seen to take a second to present the frame.
 nlohmann::json SlowAuthorization(int status, const std::string& body) {
-  return {{"path", "/install/windows/authorize"}, {"status", status}, {"body", body}, {"delay", 1}};
+  return {{"path", "/install/windows/authorize"}, {"status", status}, {"body", body}, {"delay", 3}};
 }
 
 std::string GrantReply() {
