@@ -32,8 +32,11 @@ using std::min;
 
 #include "app/handles_win.h"
 #include "tools/file_bytes_win.h"
+#include "tools/utf8_text_win.h"
 
 namespace {
+
+using vaq::tools::Utf8;
 
 constexpr int kDone = 0;
 constexpr int kFailed = 1;
@@ -81,15 +84,6 @@ bool ParseInt(const wchar_t* text, int* value) {
   const long parsed = std::wcstol(text, &end, 10);
   *value = static_cast<int>(parsed);
   return end != text && *end == L'\0' && errno == 0 && parsed == *value;
-}
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
-  return out;
 }
 
 bool FromUtf8(const std::string& bytes, std::wstring* text) {

@@ -12,15 +12,11 @@
 
 #include "app/handles_win.h"
 #include "tools/machine_gate_win.h"
+#include "tools/utf8_text_win.h"
 
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string out(size > 0 ? size - 1 : 0, '\0');
-  if (size > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], size, nullptr, nullptr);
-  return out;
-}
+using vaq::tools::Utf8;
 
 DWORD MachineDword(const wchar_t* key, const wchar_t* value, DWORD fallback) {
   DWORD data = 0, size = sizeof(data);

@@ -22,22 +22,15 @@
 #include <vector>
 
 #include "tools/hex_text.h"
+#include "tools/utf8_text_win.h"
 
 namespace {
 
 using vaq::tools::Hex;
+using vaq::tools::Utf8;
 
 constexpr DWORD kScriptRecordLimit = 4096;
 constexpr DWORD kScriptReadLimit = 2 * 1024 * 1024;
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                       nullptr, nullptr);
-  std::string out(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
-  return out;
-}
 
 std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 

@@ -15,25 +15,19 @@
 #include <vector>
 
 #include "tests/win/accessible_self_win.h"
+#include "tools/utf8_text_win.h"
 
 namespace {
 
 using nlohmann::json;
-
-std::string Utf8(const wchar_t* text, int length) {
-  if (length == 0) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-  std::string out(size_t(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), size, nullptr, nullptr);
-  return out;
-}
+using vaq::tools::Utf8;
 
 // One text property of the object itself; null when the call fails.
 json Text(IAccessible* object, HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, BSTR*)) {
   BSTR text = nullptr;
   json value = nullptr;
   if ((object->*getter)(vaq::SelfChild(), &text) == S_OK) {
-    value = Utf8(text ? text : L"", text ? int(SysStringLen(text)) : 0);
+    value = Utf8({text ? text : L"", text ? SysStringLen(text) : 0});
   }
   SysFreeString(text);
   return value;
@@ -103,7 +97,7 @@ int wmain(int argc, wchar_t** argv) {
     json control = ReadWindow(child);
     if (control.is_null()) continue;
     wchar_t className[64] = {};
-    control["class"] = Utf8(className, GetClassNameW(child, className, 64));
+    control["class"] = Utf8({className, size_t(GetClassNameW(child, className, 64))});
     control["id"] = GetDlgCtrlID(child);
     out["controls"].push_back(control);
   }
