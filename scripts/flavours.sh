@@ -1,7 +1,6 @@
 # Sourced: the two Windows flavours and where each is built, the one place scripts learn them.
 #   i686    the 32-bit installer that ships by default: every Windows from 7 on, 32- or 64-bit
-#   x86_64  the 64-bit one: Windows without WOW64 (Server Core without it, Windows PE), and the
-#           only one that runs under Wine on a host whose kernel runs no 32-bit code
+#   x86_64  the 64-bit one: Windows without WOW64 (Server Core without it, Windows PE)
 # Also sources host-wine.sh, so VAQ_HOST_RUNS_32BIT is set and wine is the one that runs here.
 source "$(dirname "${BASH_SOURCE[0]}")/host-wine.sh"
 
@@ -18,17 +17,25 @@ flavour_build_dir() {
 }
 
 # The kinds of Wine prefix a flavour's programs run in on this host: the 32-bit exe in a 32-bit
-# prefix and under WOW64 in a 64-bit one; the 64-bit exe in a 64-bit one. None where the host
-# cannot run the flavour.
+# prefix and under WOW64 in a 64-bit one (only the latter through qemu); the 64-bit exe in a
+# 64-bit one. None where the host cannot run the flavour.
 flavour_prefixes() {
-  case $1 in
-    i686) [ "$VAQ_HOST_RUNS_32BIT" = yes ] && echo win32 win64 || true ;;
-    x86_64) echo win64 ;;
+  case $1/$VAQ_HOST_RUNS_32BIT in
+    i686/yes) echo win32 win64 ;;
+    i686/qemu | x86_64/*) echo win64 ;;
+  esac
+}
+# Why a flavour does not run in a kind of prefix here (empty where it does).
+flavour_cannot_run() {
+  case $1/$2/$VAQ_HOST_RUNS_32BIT in
+    i686/*/no) echo "$VAQ_NO_32BIT_WHY" ;;
+    i686/win32/qemu) echo "a 32-bit Wine prefix is not usable through qemu (it boots in about 100 s with crashing helpers); the 32-bit exe runs in a WoW64 prefix" ;;
   esac
 }
 
-# The flavour the demo and other single-flavour tools run on this host, and its prefix.
-host_flavour() { [ "$VAQ_HOST_RUNS_32BIT" = yes ] && echo i686 || echo x86_64; }
+# The flavour the demo and other single-flavour tools run on this host, and its prefix: the
+# 32-bit exe that ships wherever the host runs it, natively or through qemu.
+host_flavour() { [ "$VAQ_HOST_RUNS_32BIT" = no ] && echo x86_64 || echo i686; }
 host_prefix() { [ "$VAQ_HOST_RUNS_32BIT" = yes ] && echo win32 || echo win64; }
 
 # Configures and builds a flavour (extra arguments: cmake --build options such as --target).

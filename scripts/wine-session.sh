@@ -3,8 +3,9 @@
 # Xvfb display, all removed afterwards. Everything is stopped by PID, never by name.
 #   [WINEARCH=win32|win64] scripts/wine-session.sh <command...>
 # The prefix is a 32-bit one unless WINEARCH says win64: there the 32-bit programs run under
-# WOW64, as on 64-bit Windows. A session started inside another one makes the same kind. On a
-# host that runs no 32-bit code (scripts/host-wine.sh) only win64 prefixes and 64-bit programs.
+# WOW64, as on 64-bit Windows. A session started inside another one makes the same kind. Where
+# 32-bit code is not native (scripts/host-wine.sh) only win64 prefixes: with 64-bit programs
+# alone, or under WOW64 through the qemu route.
 # With VAQ_KEEP_DISPLAY=1 the caller's DISPLAY is used instead of a new Xvfb.
 # The command sees WINEPREFIX, WINEARCH, WINEDEBUG, DISPLAY and VAQ_SESSION_DIR (scratch space).
 set -euo pipefail
@@ -15,8 +16,8 @@ case $WINEARCH in
   win32 | win64) ;;
   *) echo "WINEARCH is $WINEARCH, not win32 or win64" >&2; exit 2 ;;
 esac
-if [ "$WINEARCH" = win32 ] && [ "$VAQ_HOST_RUNS_32BIT" = no ]; then
-  echo "this host runs no 32-bit code: a win32 prefix cannot start here" >&2
+if [ "$WINEARCH" = win32 ] && [ "$VAQ_HOST_RUNS_32BIT" != yes ]; then
+  echo "this host runs no 32-bit code natively: a win32 prefix is not usable here" >&2
   exit 2
 fi
 session=$(mktemp -d /tmp/vaq-wine.XXXXXX)
