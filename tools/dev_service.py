@@ -19,6 +19,8 @@ With --control DIR, tests steer the service through files there:
                  cut_after closes the connection after N bytes of the body (a chunked one before
                  its last chunk), while the headers still promise all of it.
   close          while this file exists the port is closed; port-closed then exists too
+  hold           while this file exists, replies wait (each request is recorded first), so
+                 that a test sees the state a slow answer leaves before the answer comes
   received.jsonl one line per request: method, path, request_line, header_lines (raw, in order,
                  without line ends), body_hex. Written before the reply is sent.
 """
@@ -38,6 +40,7 @@ import warnings
 from pathlib import Path
 
 AUTHORIZE_PATH = "/install/windows/authorize"
+HOLD_LIMIT = 300  # seconds
 BOOTSTRAP_PATH = "/install/bootstrap.ps1"
 GRANT_HEADER = "X-VAQ-Install-Grant"
 CHUNK = 1000
@@ -118,6 +121,12 @@ class Settings:
 
     def control_file(self, name):
         return self.control / name if self.control else None
+
+    def wait_while_held(self):
+        # Bounded, so that a test that died holding cannot hang the service.
+        deadline = time.monotonic() + HOLD_LIMIT
+        while self.control is not None and (self.control / "hold").exists() and time.monotonic() < deadline:
+            time.sleep(0.05)
 
     def record(self, entry):
         if self.control is None:
@@ -218,6 +227,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         else:
             status, reply = self.normal_reply(body)
         time.sleep(override.get("delay", 0))
+        settings.wait_while_held()
         self.send_response(status)
         for name, value in override.get("headers", {}).items():
             self.send_header(name, value)

@@ -70,7 +70,7 @@ class X11Desktop:
         background child until another program takes the clipboard or the display ends."""
         subprocess.run(["xclip", "-selection", "clipboard"], input=text.encode("utf-8"), check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(0.3)
+        wait_until(lambda: self.clipboard_text() == text, 30, "xclip to own the clipboard")
 
 
 class DriverDesktop:
@@ -169,7 +169,7 @@ class Installer:
     def geometry(self):
         size = self.desktop.geometry(self.window)
         if size is None:  # Wine replaced the X window: find the current one
-            self.wait_window(timeout=10)
+            self.wait_window(timeout=30)
             size = self.desktop.geometry(self.window)
         if size is None:
             raise AssertionError("the installer window is gone")

@@ -17,7 +17,9 @@ only with --disposable (or VAQ_DISPOSABLE_MACHINE=1); otherwise it is reported s
 the reason. The clipboard's text is put back at the end.
 
 Each road saves a screenshot of every page it passes in DIR and reads the page as a screen
-reader does (over MSAA, from another process). With --planted-dll every road also runs with that
+reader does (over MSAA, from another process that reads all the time). Roads wait on what the
+installer shows, never on elapsed time: a program may start in 8 s on an emulated or loaded
+machine, so a limit is only how long a road waits for a state before it fails. With --planted-dll every road also runs with that
 DLL copied beside the exe under the names of system libraries, which Wine is told to look for
 there first (as Windows does for a DLL that is not a KnownDLL); no road may load one.
 """
@@ -49,6 +51,11 @@ ENTER_CODE_SIZE = (496, 364)
 PAGE_SIZE = (496, 328)
 FAILURE_SIZE = (576, 476)
 MARKER = "[已隐藏凭证]"
+# How long a road waits for a page, an exit or the clipboard before it fails.
+PATIENCE = 120
+# What the countdowns show on the primary button.
+CONFIRM_COUNTDOWN = re.compile(r"继续（([1-3]) 秒）")
+SUCCESS_COUNTDOWN = re.compile(r"关闭（([1-6]) 秒）")
 
 
 def preloaded_libraries():
@@ -60,6 +67,19 @@ def preloaded_libraries():
     assert names, f"no preloaded libraries found in {table}"
     return names
 
+
+def control_ids():
+    """The controls' ids, from the program's own header; the error box has none (0)."""
+    header = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "app", "setup_context.h")
+    ids = {name: int(value) for name, value in
+           re.findall(r"constexpr int (IDC_\w+) = (\d+);", open(header, encoding="utf-8").read())}
+    assert {"IDC_PRIMARY", "IDC_CANCEL", "IDC_COPY_ERROR"} <= ids.keys(), f"control ids in {header}: {ids}"
+    return ids
+
+
+IDS = control_ids()
+IDC_PRIMARY, IDC_CANCEL, IDC_COPY_ERROR, IDC_ERROR_BOX = (IDS["IDC_PRIMARY"], IDS["IDC_CANCEL"],
+                                                          IDS["IDC_COPY_ERROR"], 0)
 
 # Libraries that are not KnownDLLs: those the program preloads, its own (winhttp and crypt32,
 # bound by full path on first use; oleacc, loaded on a screen reader's first request, and every
@@ -181,7 +201,7 @@ class Road:
         self.desktop = options.desktop
         self.name = name
         self.shots = 0
-        self.heard_before = False
+        self.heard = 0  # the screen reader's readings up to the one last taken
         reset_service()
         beside = {}
         if options.planted_dll:
@@ -191,43 +211,50 @@ class Road:
             beside = {f"{dll}.dll": options.planted_dll for dll in planted}
         self.installer = Installer(self.desktop, options.exe, os.path.join(SCRATCH, name), file_name, SCRATCH,
                                    beside)
+        self.listener = None
         try:
-            self.installer.wait_window()
+            self.installer.wait_window(PATIENCE)
+            self.listener = screen_reader.Listener(options.screen_reader, os.path.join(SCRATCH, name))
         except BaseException:
             self.installer.kill()
             raise
-        time.sleep(1.0)  # the first frame
 
     def shot(self, page):
+        """Waits until the screen reader hears the page whole, then saves a screenshot; returns
+        the reading. A label that names no page pictures what is on screen now."""
+        heard = self.hear(lambda r: screen_reader.is_page(r, page), f"the {page} page") \
+            if page in screen_reader.PAGES else None
         self.shots += 1
         self.desktop.screenshot(os.path.join(self.options.artifacts, f"{self.name}-{self.shots:02d}-{page}.png"))
-        if page in screen_reader.PAGES:
-            screen_reader.check_page(self.hear(), page)
-
-    def hear(self):
-        heard = screen_reader.read(self.options.screen_reader, SCRATCH)
-        # oleacc is loaded on the first request, not before.
-        expect(heard["oleacc_before"] == self.heard_before,
-               f"{self.name}: oleacc loaded before this read: {heard['oleacc_before']}")
-        self.heard_before = True
         return heard
+
+    def hear(self, predicate, what):
+        """The first reading that predicate accepts, from the one last taken on: what the window
+        shows now or later."""
+        index, heard = self.listener.wait(predicate, PATIENCE, what, since=max(self.heard - 1, 0))
+        # oleacc is loaded on the first request, not before.
+        expect(not self.listener.readings()[0]["oleacc_before"], f"{self.name}: oleacc loaded before the first reading")
+        self.heard = index + 1
+        return heard
+
+    def heard_since(self, start):
+        """Every reading from index start on."""
+        return self.listener.readings()[start:]
 
     def size(self):
         return self.installer.geometry()
 
-    def wait_size(self, size, timeout, what):
-        wait_until(lambda: self.size() == size, timeout, what)
-        time.sleep(0.5)
-
-    def exit_code(self, timeout):
-        code = self.installer.wait_exit(timeout)
-        assert code is not None, f"{self.name}: still running after {timeout}s"
+    def exit_code(self):
+        code = self.installer.wait_exit(PATIENCE)
+        assert code is not None, f"{self.name}: still running after {PATIENCE}s"
         return code
 
     def __enter__(self):
         return self
 
     def __exit__(self, *exc):
+        if self.listener:
+            self.listener.stop()
         self.installer.kill()
         if self.options.planted_dll:
             hijacked = self.loaded() & set(PLANTED_DLLS)
@@ -249,30 +276,40 @@ def requests_to(path):
 
 # --- the roads ------------------------------------------------------------------------------
 
+def check_countdown(readings, page, pattern):
+    """What the countdown showed on a page that nobody touched: it ran down, never up, and the
+    page went on by itself (the road's next wait shows where to)."""
+    shown = [screen_reader.primary_caption(r) for r in readings if screen_reader.is_page(r, page)]
+    numbers = [int(m.group(1)) for m in map(pattern.fullmatch, filter(None, shown)) if m]
+    expect(shown and len(numbers) == len(shown), f"{page} countdown captions {shown}")
+    expect(numbers == sorted(numbers, reverse=True), f"{page} countdown went up: {shown}")
+
+
 def test_code_road(options):
     """Four typed digits, verification, countdown, installation, success page that closes itself."""
     with Road(options, "code-road") as road:
         bootstrap_script(standin_script(0, sleep_ms=5000, body=["Write-Output 'ok'"]))
-        expect(road.size() == ENTER_CODE_SIZE, f"code page is {road.size()}")
         road.shot("enter-code")
+        expect(road.size() == ENTER_CODE_SIZE, f"code page is {road.size()}")
         road.installer.type(CODE)
-        road.wait_size(PAGE_SIZE, 20, "the confirmation page")
+        confirm = road.heard
         road.shot("confirm")
+        expect(road.size() == PAGE_SIZE, f"confirmation page is {road.size()}")
         posts = requests_to("/install/windows/authorize")
         expect(len(posts) == 1, f"{len(posts)} authorization requests")
         expect(bytes.fromhex(posts[0]["body_hex"]) == ('{"code":"%s"}' % CODE).encode(), "request body")
-        wait_until(lambda: requests_to("/install/bootstrap.ps1"), 10, "the download")
-        time.sleep(1.0)
+        installing = road.heard
         road.shot("installing")
-        # Escape does nothing while installing.
+        check_countdown(road.heard_since(confirm), "confirm", CONFIRM_COUNTDOWN)
+        # Escape does nothing while installing: the script, still asleep, ends in success.
         road.installer.key("Escape")
-        time.sleep(0.5)
-        expect(road.installer.running(), "Escape ended the installation")
-        wait_until(lambda: not work_directories(), 20, "the script to end")
-        time.sleep(1.0)
+        success = road.heard
         road.shot("success")
-        code = road.exit_code(12)
-        expect(code == 0, f"exit code {code}")
+        expect(requests_to("/install/bootstrap.ps1"), "success without a download")
+        expect(road.exit_code() == 0, "exit code")
+        check_countdown(road.heard_since(success), "success", SUCCESS_COUNTDOWN)
+        expect(not any(screen_reader.is_page(r, "failure") for r in road.heard_since(installing)),
+               "a failure page after Escape")
         gets = requests_to("/install/bootstrap.ps1")
         expect(len(gets) == 1, f"{len(gets)} downloads")
         expect(f"X-VAQ-Install-Grant: {GRANT}" in gets[0]["header_lines"], "grant header")
@@ -280,14 +317,19 @@ def test_code_road(options):
 
 
 def test_file_name_roads(options):
-    """A grant in the file name, in both the plain and the browser-copy form: no code page."""
+    """A grant in the file name, in both the plain and the browser-copy form: no code page; the
+    confirmation counts down and goes on by itself, and the success page closes by itself."""
     for file_name in (f"VAQ-Setup-{GRANT}.exe", f"VAQ-Setup-{GRANT} (2).exe"):
         with Road(options, "file-name" + ("-copy" if "(" in file_name else ""), file_name) as road:
             bootstrap_script(standin_script(0))
-            expect(road.size() == PAGE_SIZE, f"confirmation page is {road.size()}")
             road.shot("confirm")
-            code = road.exit_code(25)
-            expect(code == 0, f"exit code {code}")
+            expect(road.size() == PAGE_SIZE, f"confirmation page is {road.size()}")
+            road.shot("success")
+            expect(road.exit_code() == 0, "exit code")
+            readings = road.heard_since(0)
+            expect(not any(screen_reader.is_page(r, "enter-code") for r in readings), "a code page")
+            check_countdown(readings, "confirm", CONFIRM_COUNTDOWN)
+            check_countdown(readings, "success", SUCCESS_COUNTDOWN)
             expect(not requests_to("/install/windows/authorize"), "asked for authorization")
             expect(len(requests_to("/install/bootstrap.ps1")) == 1, "no single download")
 
@@ -296,19 +338,40 @@ def test_refused_code(options):
     """A 403 keeps the code page with the service's text; Escape then ends the run with 1."""
     with Road(options, "refused-code") as road:
         service_reply({"path": "/install/windows/authorize", "status": 403, "body": ""})
+        road.shot("enter-code")
         road.installer.type("9999")
-        wait_until(lambda: requests_to("/install/windows/authorize"), 10, "the authorization")
-        time.sleep(1.5)
+
+        def refused(heard):
+            lines = heard["window"]["description"].split("\r\n")
+            return heard["window"]["name"] == screen_reader.PAGES["enter-code"][0] and len(lines) == 2 and \
+                lines[1] not in (screen_reader.CODE_HINT, screen_reader.VERIFYING, "")
+        heard = road.hear(refused, "the code page with the refusal")
+        expect(requests_to("/install/windows/authorize"), "no authorization asked for")
         expect(road.size() == ENTER_CODE_SIZE, "left the code page")
         road.shot("refused")
-        heard = road.hear()
         failure = heard["window"]["description"].split("\r\n")[1]
-        expect(failure not in (screen_reader.CODE_HINT, ""), f"failure line {failure!r}")
         boxes = screen_reader.controls(heard, "EDIT")
         expect([b["description"] for b in boxes] == [failure] * 4, f"code boxes {boxes}")
         road.installer.key("Escape")
-        code = road.exit_code(10)
+        code = road.exit_code()
         expect(code == 1, f"exit code {code}")
+
+
+def copy_error(road, *, click=False):
+    """The clipboard after the copy button was pressed (Shift+Tab from the primary button, where
+    the focus starts, then Enter) or clicked; it holds "before" until the copy lands."""
+    road.desktop.set_clipboard_text("before")
+    if click:
+        road.installer.click(104, 414)
+    else:
+        road.installer.key("shift+Tab", "Return")
+    copied = []
+
+    def landed():
+        copied[:] = [road.desktop.clipboard_text()]
+        return copied[0] not in (None, "before")
+    wait_until(landed, PATIENCE, "the copied failure text")
+    return copied[0]
 
 
 def test_failed_script(options):
@@ -316,24 +379,18 @@ def test_failed_script(options):
     with Road(options, "failed-script", f"VAQ-Setup-{GRANT}.exe") as road:
         message = f"安装失败\r\n凭证 {GRANT}\r\n"
         bootstrap_script(standin_script(3, error=message.encode("utf-8")))
+        road.shot("confirm")
         road.installer.key("Return")  # continue at once
-        road.wait_size(FAILURE_SIZE, 25, "the failure page")
         road.shot("failure")
+        expect(road.size() == FAILURE_SIZE, f"failure page is {road.size()}")
         expected = f"安装失败\n凭证 {MARKER}\n"
-        road.desktop.set_clipboard_text("before")
-        # Focus starts on the primary button; the copy button comes before it in tab order.
-        road.installer.key("shift+Tab", "Return")
-        time.sleep(1.0)
-        copied = road.desktop.clipboard_text()
+        copied = copy_error(road)
         expect(copied == expected, f"clipboard after Enter: {copied!r}")
-        road.shot("copied")
-        road.desktop.set_clipboard_text("before")
-        road.installer.click(104, 414)  # the copy button
-        time.sleep(1.0)
-        copied = road.desktop.clipboard_text()
+        road.shot("failure")
+        copied = copy_error(road, click=True)
         expect(copied == expected, f"clipboard after click: {copied!r}")
         road.installer.key("Escape")
-        code = road.exit_code(10)
+        code = road.exit_code()
         expect(code == 0, f"exit code {code}")
         expect(not work_directories(), "work directory left behind")
 
@@ -353,20 +410,18 @@ def test_cut_download(options):
         try:
             with Road(options, f"download-{variant}", f"VAQ-Setup-{GRANT}.exe") as road:
                 service_reply({"path": "/install/bootstrap.ps1", "status": 200, "body": script, **reply})
+                road.shot("confirm")
                 road.installer.key("Return")  # continue at once
                 if cut:
-                    road.wait_size(FAILURE_SIZE, 25, "the failure page")
                     road.shot("failure")
-                    road.desktop.set_clipboard_text("before")
-                    road.installer.key("shift+Tab", "Return")
-                    time.sleep(1.0)
-                    copied = road.desktop.clipboard_text()
+                    copied = copy_error(road)
                     expect(copied.startswith("读取安装下载内容失败（Windows 错误 12030）"),
                            f"failure text {copied!r}")
                     road.installer.key("Escape")
-                    expect(road.exit_code(10) == 0, "exit code")
+                    expect(road.exit_code() == 0, "exit code")
                 else:
-                    expect(road.exit_code(25) == 0, "exit code")
+                    road.shot("success")
+                    expect(road.exit_code() == 0, "exit code")
         finally:
             del os.environ["VAQ_STANDIN_RECORD"]
         expect(len(requests_to("/install/bootstrap.ps1")) == 1, "not one download")
@@ -379,21 +434,27 @@ def test_paste(options):
     with Road(options, "paste") as road:
         bootstrap_script(standin_script(0))
         road.desktop.set_clipboard_text(f" {CODE}\r\n")
+        road.shot("enter-code")
         road.installer.key("ctrl+v")
-        road.wait_size(PAGE_SIZE, 20, "the confirmation page")
-        road.shot("pasted")
+        road.shot("confirm")
         expect(len(requests_to("/install/windows/authorize")) == 1, "no single authorization")
-        expect(road.exit_code(25) == 0, "exit code")
+        expect(road.exit_code() == 0, "exit code")
+
+
+def focus_on(road, keys, control):
+    """Presses the keys and waits until the screen reader finds the focus on the control."""
+    road.installer.key(*keys)
+    road.hear(lambda heard: screen_reader.focused(heard) == control, f"the focus on {control} after {keys}")
 
 
 def test_tab_order(options):
     """From the first box four Tabs reach the cancel button, where Enter cancels (exit 1)."""
     with Road(options, "tab-order") as road:
-        road.installer.key("Tab", "Tab", "Tab", "Tab")
-        time.sleep(0.5)
-        road.shot("cancel-focused")
+        road.shot("enter-code")
+        focus_on(road, ["Tab", "Tab", "Tab", "Tab"], IDC_CANCEL)
+        road.shot("enter-code")
         road.installer.key("Return")
-        code = road.exit_code(10)
+        code = road.exit_code()
         expect(code == 1, f"exit code {code}")
         expect(not received(), "something was sent to the service")
 
@@ -402,16 +463,14 @@ def test_error_box_tab(options):
     """On the failure page Tab and Shift+Tab move through error box, copy and close buttons."""
     with Road(options, "error-box-tab", f"VAQ-Setup-{GRANT}.exe") as road:
         bootstrap_script(standin_script(3))
+        road.shot("confirm")
         road.installer.key("Return")
-        road.wait_size(FAILURE_SIZE, 25, "the failure page")
         road.shot("failure")
-        for keys, control in ((["shift+Tab", "shift+Tab"], 0), (["Tab"], 3), (["Tab"], 1)):
-            road.installer.key(*keys)
-            time.sleep(0.5)
-            focus = screen_reader.focused(road.hear())
-            expect(focus == control, f"after {keys} the focus is on {focus}, not {control}")
+        for keys, control in ((["shift+Tab", "shift+Tab"], IDC_ERROR_BOX), (["Tab"], IDC_COPY_ERROR),
+                              (["Tab"], IDC_PRIMARY)):
+            focus_on(road, keys, control)
         road.installer.key("Return")  # the close button
-        expect(road.exit_code(10) == 0, "exit code")
+        expect(road.exit_code() == 0, "exit code")
 
 
 @changes_machine("per-user display settings")
@@ -425,11 +484,11 @@ def test_high_dpi(options):
     try:
         with Road(options, "dpi-144", f"VAQ-Setup-{GRANT}.exe") as road:
             bootstrap_script(standin_script(0))
-            size = road.size()
             road.shot("confirm")
+            size = road.size()
             expect(size == (744, 492), f"confirmation page at 144 DPI is {size}")
-            road.installer.key("Escape")
-            expect(road.exit_code(10) == 0, "exit code")
+            road.shot("success")
+            expect(road.exit_code() == 0, "exit code")
     finally:
         set_registry_dword(key, "LogPixels", before)
 
@@ -439,8 +498,9 @@ def test_planted_dll_control(options):
     """With --planted-dll only: Wine's user32 loads version.dll from the exe's folder at start,
     so its marker appears; this shows that planted DLLs are looked for there in this very run."""
     with Road(options, "planted-control", planted=[CONTROL_DLL]) as road:
+        road.shot("enter-code")
         road.installer.key("Escape")
-        expect(road.exit_code(10) == 1, "exit code")
+        expect(road.exit_code() == 1, "exit code")
     expect(CONTROL_DLL in road.loaded(), "the control marker did not appear")
 
 

@@ -1,17 +1,18 @@
 """What a screen reader gets from the installer: the roads run the screen_reader tool in a process
-of its own, which reads the window over MSAA as Narrator, NVDA and JAWS do, on every page they
-pass, and compare it with the page."""
+of its own for each run, which reads the window over MSAA as Narrator, NVDA and JAWS do, all the
+time, and compare what it read on each page with the page."""
 import json
 import os
 import subprocess
 
-from desktop import windows_command, windows_path
+from desktop import wait_until, windows_command, windows_path
 
 STATE_FOCUSED = 0x4
 STATE_BUSY = 0x800
 
 SERVICE_LINE = "安装中心  https://localhost"
 CODE_HINT = "输入或粘贴 4 位授权码后自动验证。"
+VERIFYING = "正在验证安装授权码…"
 ERROR_BOX = "错误信息"
 
 # The window's name and description on each page the roads take a picture of.
@@ -33,17 +34,57 @@ BUTTONS = {
 }
 
 
-def read(tool, scratch):
-    """The window and its visible controls as the tool found them."""
-    out = os.path.join(scratch, "screen-reader.json")
-    if os.path.exists(out):
-        os.remove(out)
-    with open(os.path.join(scratch, "screen-reader.log"), "ab") as log:
-        code = subprocess.run(windows_command(tool, windows_path(out)), stdout=log,
-                              stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL).returncode
-    assert code == 0, f"screen reader tool exit code {code}"
-    with open(out, encoding="utf-8") as f:
-        return json.load(f)
+class Listener:
+    """One screen reader over one run of the installer: every different reading of the window
+    and its visible controls, in order."""
+
+    def __init__(self, tool, folder):
+        self.out = os.path.join(folder, "screen-reader.jsonl")
+        self.stop_file = os.path.join(folder, "screen-reader.stop")
+        for path in (self.out, self.stop_file):
+            if os.path.exists(path):
+                os.remove(path)
+        self.log = open(os.path.join(folder, "screen-reader.log"), "ab")
+        # Output goes to a file: Wine's helpers inherit it and would hold a pipe open.
+        self.process = subprocess.Popen(windows_command(tool, windows_path(self.out), windows_path(self.stop_file)),
+                                        stdout=self.log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+
+    def readings(self):
+        if not os.path.exists(self.out):
+            return []
+        with open(self.out, "rb") as f:
+            lines = f.read().decode("utf-8").split("\n")
+        # The last line is whole only once its newline is written.
+        return [json.loads(line) for line in lines[:-1]]
+
+    def wait(self, predicate, timeout, what, since=0):
+        """(index, reading): the first reading from index since on that predicate accepts.
+        Fails on timeout, showing the last reading."""
+        found = []
+
+        def heard():
+            readings = self.readings()
+            found[:] = [(i, r) for i, r in enumerate(readings) if i >= since and predicate(r)][:1]
+            if not found and self.process.poll() is not None:
+                raise AssertionError(f"the screen reader ended with {self.process.returncode} before {what}")
+            return bool(found)
+        try:
+            wait_until(heard, timeout, f"the screen reader to hear {what}")
+        except AssertionError as error:
+            last = (self.readings()[since:] or [None])[-1]
+            raise AssertionError(f"{error}; last reading: {json.dumps(last, ensure_ascii=False)}") from None
+        return found[0]
+
+    def stop(self):
+        with open(self.stop_file, "wb"):
+            pass
+        try:
+            self.process.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+        self.log.close()
+        return self.process.returncode
 
 
 def controls(heard, class_name):
@@ -54,6 +95,22 @@ def focused(heard):
     """The id of the control with the keyboard focus, or None."""
     ids = [c["id"] for c in heard["controls"] if c["state"] is not None and c["state"] & STATE_FOCUSED]
     return ids[0] if len(ids) == 1 else None
+
+
+def is_page(heard, page):
+    """Whether the reading shows the page whole (one taken while the page was being laid out
+    can show part of it)."""
+    try:
+        check_page(heard, page)
+        return True
+    except AssertionError:
+        return False
+
+
+def primary_caption(heard):
+    """The caption of the last visible button, where the countdowns run."""
+    buttons = controls(heard, "BUTTON")
+    return buttons[-1]["name"] if buttons else None
 
 
 def check_page(heard, page):

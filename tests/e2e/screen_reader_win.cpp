@@ -1,10 +1,13 @@
 // Reads the running installer's window as a screen reader does, from another process over MSAA,
-// and writes what it finds as JSON (UTF-8) to the file named by its argument:
+// again and again, and appends each reading that differs from the one before to the file OUT as
+// a line of JSON (UTF-8):
 //   {"oleacc_before": bool, "window": {name, description, value, state},
 //    "controls": [{id, class, name, ..., state}]}
 // with the visible child controls in creation order; oleacc_before tells whether the installer
-// had oleacc.dll loaded before this read. Strings a call refused are null.
-//   screen_reader.exe OUT.json          (exit code 0, or 1 with no window or no object)
+// had oleacc.dll loaded before this reading. Strings a call refused are null. It stops when the
+// window is gone or the file STOP exists. One process reads every page of a run, so a page that
+// lasts only a countdown is read while it is on screen, however slowly programs start.
+//   screen_reader.exe OUT.jsonl STOP    (exit code 0, or 1 with no window at the start)
 #include <windows.h>
 #include <oleacc.h>
 #include <tlhelp32.h>
@@ -80,12 +83,7 @@ BOOL CALLBACK CollectChild(HWND child, LPARAM children) {
   return TRUE;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-  if (argc != 2) return 2;
-  const HWND window = FindWindowW(L"VAQOnlineSetup", nullptr);
-  if (window == nullptr || FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+json Reading(HWND window) {
   json out;
   out["oleacc_before"] = HasModule(window, L"oleacc.dll");
   out["window"] = ReadWindow(window);
@@ -101,10 +99,40 @@ int wmain(int argc, wchar_t** argv) {
     control["id"] = GetDlgCtrlID(child);
     out["controls"].push_back(control);
   }
-  CoUninitialize();
-  const std::string text = out.dump();
-  FILE* file = _wfopen(argv[1], L"wb");
-  if (file == nullptr) return 1;
+  return out;
+}
+
+bool Append(const wchar_t* path, const std::string& text) {
+  FILE* file = _wfopen(path, L"ab");
+  if (file == nullptr) return false;
   const bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
-  return fclose(file) == 0 && written && !out["window"].is_null() ? 0 : 1;
+  return fclose(file) == 0 && written;
+}
+
+int Watch(HWND window, const wchar_t* out, const wchar_t* stop) {
+  constexpr DWORD kPollMs = 50;
+  std::string last;
+  while (IsWindow(window) && GetFileAttributesW(stop) == INVALID_FILE_ATTRIBUTES) {
+    json reading = Reading(window);
+    // Only the first reading can find oleacc loaded before any reading.
+    if (!last.empty()) reading["oleacc_before"] = true;
+    const std::string line = reading.dump();
+    if (line != last && !reading["window"].is_null()) {
+      if (!Append(out, line + "\n")) return 1;
+      last = line;
+    }
+    Sleep(kPollMs);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 3) return 2;
+  const HWND window = FindWindowW(L"VAQOnlineSetup", nullptr);
+  if (window == nullptr || FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+  const int code = Watch(window, argv[1], argv[2]);
+  CoUninitialize();
+  return code;
 }

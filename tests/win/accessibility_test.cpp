@@ -202,11 +202,8 @@ class Announcements : public dev_service::ServiceTest {
 
 void Escape(HWND window) { PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0); }
 
-// Announcements follow painted frames: an answer slower than a frame makes sure that the
-// verification is on screen, and so heard, before its outcome. Seconds, not one: a loaded
-// machine has been seen to take a second to present the frame.
-nlohmann::json SlowAuthorization(int status, const std::string& body) {
-  return {{"path", "/install/windows/authorize"}, {"status", status}, {"body", body}, {"delay", 3}};
+nlohmann::json Authorization(int status, const std::string& body) {
+  return {{"path", "/install/windows/authorize"}, {"status", status}, {"body", body}};
 }
 
 std::string GrantReply() {
@@ -216,15 +213,22 @@ std::string GrantReply() {
 TEST_F(Announcements, CodeRoadWithOneFailedCode) {
   const std::string code = dev_service::Setting("VAQ_DEV_SERVICE_CODE");
   ASSERT_EQ(code.size(), 4u);
-  SetReply(SlowAuthorization(403, ""));
+  SetReply(Authorization(403, ""));
+  // Announcements follow painted frames: each answer waits until the verification was heard.
+  dev_service::HeldReplies held;
   const int exitCode = Run([&](HWND window) {
     Type(window, "9999", 0);
-    if (!WaitForAnnouncements(2)) return false;  // verifying, then the failure line
-    SetReply(SlowAuthorization(200, GrantReply()));
+    if (!WaitForAnnouncements(1)) return false;  // verifying
+    held.Release();
+    if (!WaitForAnnouncements(2)) return false;  // the failure line
+    SetReply(Authorization(200, GrantReply()));
+    held.Hold();
     Type(window, code.substr(0, 1), 0);
     if (!WaitForAnnouncements(3)) return false;  // the failure line goes
     Type(window, code.substr(1), 1);
-    if (!WaitForAnnouncements(5)) return false;  // verifying, then the confirmation page
+    if (!WaitForAnnouncements(4)) return false;  // verifying
+    held.Release();
+    if (!WaitForAnnouncements(5)) return false;  // the confirmation page
     Escape(window);
     return true;
   });
@@ -245,11 +249,14 @@ TEST_F(Announcements, CodeRoadWithOneFailedCode) {
 TEST_F(Announcements, FailureRoad) {
   const std::string code = dev_service::Setting("VAQ_DEV_SERVICE_CODE");
   ASSERT_EQ(code.size(), 4u);
-  SetReply(SlowAuthorization(200, GrantReply()));
+  SetReply(Authorization(200, GrantReply()));
+  // The verification is heard before its answer comes.
+  dev_service::HeldReplies held;
   const int exitCode = Run([&](HWND window) {
     Type(window, code, 0);
     if (!WaitForAnnouncements(1)) return false;  // verifying
     SetReply({{"path", "/install/bootstrap.ps1"}, {"status", 404}, {"body", ""}});
+    held.Release();
     if (!WaitForAnnouncements(4)) return false;
     Escape(window);
     return true;

@@ -102,6 +102,10 @@ ClosedPort::~ClosedPort() {
   EXPECT_TRUE(WaitForFile(ControlFile("port-closed"), false)) << "the service reopened its port";
 }
 
+void HeldReplies::Hold() { std::ofstream(ControlFile("hold")).put('\n'); }
+
+void HeldReplies::Release() { DeleteFileA(ControlFile("hold").c_str()); }
+
 void ClearReceived() { DeleteFileA(ControlFile("received.jsonl").c_str()); }
 
 std::vector<nlohmann::json> Received() {

@@ -42,6 +42,18 @@ class ClosedPort {
   ClosedPort& operator=(const ClosedPort&) = delete;
 };
 
+// Replies wait while the object holds them, each request recorded as it comes (the service
+// lets go by itself after five minutes).
+class HeldReplies {
+ public:
+  HeldReplies() { Hold(); }
+  ~HeldReplies() { Release(); }
+  HeldReplies(const HeldReplies&) = delete;
+  HeldReplies& operator=(const HeldReplies&) = delete;
+  void Hold();
+  void Release();
+};
+
 void ClearReceived();
 // The requests received since the last ClearReceived, in order.
 std::vector<nlohmann::json> Received();
