@@ -196,27 +196,36 @@ def work_directories():
 # --- one run --------------------------------------------------------------------------------
 
 class Road:
-    def __init__(self, options, name, file_name="VAQ-Setup.exe", planted=PLANTED_DLLS):
+    def __init__(self, options, name, file_name="VAQ-Setup.exe", planted=PLANTED_DLLS, script=None, reply=None):
+        """script: the bootstrap script the service serves; reply: how it answers instead
+        (service_reply). Both are in place before the installer starts."""
         self.options = options
         self.desktop = options.desktop
         self.name = name
         self.shots = 0
         self.heard = 0  # the screen reader's readings up to the one last taken
         reset_service()
+        if script is not None:
+            bootstrap_script(script)
+        service_reply(reply)
         beside = {}
         if options.planted_dll:
             self.markers = os.path.join(SCRATCH, name + "-markers")
             os.makedirs(self.markers, exist_ok=True)
             os.environ["VAQ_DLL_MARKERS"] = windows_path(self.markers)
             beside = {f"{dll}.dll": options.planted_dll for dll in planted}
-        self.installer = Installer(self.desktop, options.exe, os.path.join(SCRATCH, name), file_name, SCRATCH,
-                                   beside)
-        self.listener = None
+        folder = os.path.join(SCRATCH, name)
+        os.makedirs(folder, exist_ok=True)
+        # A confirmation page lasts three seconds, however long programs take to start: the
+        # screen reader is there before the window is.
+        self.listener = screen_reader.Listener(options.screen_reader, folder)
+        self.installer = None
         try:
+            self.listener.wait_ready(PATIENCE)
+            self.installer = Installer(self.desktop, options.exe, folder, file_name, SCRATCH, beside)
             self.installer.wait_window(PATIENCE)
-            self.listener = screen_reader.Listener(options.screen_reader, os.path.join(SCRATCH, name))
         except BaseException:
-            self.installer.kill()
+            self.close()
             raise
 
     def shot(self, page):
@@ -253,12 +262,15 @@ class Road:
         return self
 
     def __exit__(self, *exc):
-        if self.listener:
-            self.listener.stop()
-        self.installer.kill()
+        self.close()
         if self.options.planted_dll:
             hijacked = self.loaded() & set(PLANTED_DLLS)
             expect(not hijacked, f"{self.name}: loaded from its folder: {sorted(hijacked)}")
+
+    def close(self):
+        self.listener.stop()
+        if self.installer:
+            self.installer.kill()
 
     def loaded(self):
         """The planted DLLs that left a marker."""
@@ -287,8 +299,8 @@ def check_countdown(readings, page, pattern):
 
 def test_code_road(options):
     """Four typed digits, verification, countdown, installation, success page that closes itself."""
-    with Road(options, "code-road") as road:
-        bootstrap_script(standin_script(0, sleep_ms=5000, body=["Write-Output 'ok'"]))
+    script = standin_script(0, sleep_ms=5000, body=["Write-Output 'ok'"])
+    with Road(options, "code-road", script=script) as road:
         road.shot("enter-code")
         expect(road.size() == ENTER_CODE_SIZE, f"code page is {road.size()}")
         road.installer.type(CODE)
@@ -320,10 +332,10 @@ def test_file_name_roads(options):
     """A grant in the file name, in both the plain and the browser-copy form: no code page; the
     confirmation counts down and goes on by itself, and the success page closes by itself."""
     for file_name in (f"VAQ-Setup-{GRANT}.exe", f"VAQ-Setup-{GRANT} (2).exe"):
-        with Road(options, "file-name" + ("-copy" if "(" in file_name else ""), file_name) as road:
-            bootstrap_script(standin_script(0))
-            road.shot("confirm")
+        with Road(options, "file-name" + ("-copy" if "(" in file_name else ""), file_name,
+                  script=standin_script(0)) as road:
             expect(road.size() == PAGE_SIZE, f"confirmation page is {road.size()}")
+            road.shot("confirm")
             road.shot("success")
             expect(road.exit_code() == 0, "exit code")
             readings = road.heard_since(0)
@@ -336,13 +348,12 @@ def test_file_name_roads(options):
 
 def test_refused_code(options):
     """A 403 keeps the code page with the service's text; Escape then ends the run with 1."""
-    with Road(options, "refused-code") as road:
-        service_reply({"path": "/install/windows/authorize", "status": 403, "body": ""})
+    with Road(options, "refused-code", reply={"path": "/install/windows/authorize", "status": 403, "body": ""}) as road:
         road.shot("enter-code")
         road.installer.type("9999")
 
         def refused(heard):
-            lines = heard["window"]["description"].split("\r\n")
+            lines = (heard["window"]["description"] or "").split("\r\n")
             return heard["window"]["name"] == screen_reader.PAGES["enter-code"][0] and len(lines) == 2 and \
                 lines[1] not in (screen_reader.CODE_HINT, screen_reader.VERIFYING, "")
         heard = road.hear(refused, "the code page with the refusal")
@@ -376,11 +387,9 @@ def copy_error(road, *, click=False):
 
 def test_failed_script(options):
     """A failing script: failure page, its error text, copy by click and by Enter, redacted."""
-    with Road(options, "failed-script", f"VAQ-Setup-{GRANT}.exe") as road:
-        message = f"安装失败\r\n凭证 {GRANT}\r\n"
-        bootstrap_script(standin_script(3, error=message.encode("utf-8")))
-        road.shot("confirm")
-        road.installer.key("Return")  # continue at once
+    message = f"安装失败\r\n凭证 {GRANT}\r\n"
+    with Road(options, "failed-script", f"VAQ-Setup-{GRANT}.exe",
+              script=standin_script(3, error=message.encode("utf-8"))) as road:
         road.shot("failure")
         expect(road.size() == FAILURE_SIZE, f"failure page is {road.size()}")
         expected = f"安装失败\n凭证 {MARKER}\n"
@@ -408,10 +417,8 @@ def test_cut_download(options):
         record = os.path.join(SCRATCH, f"cut-download-{variant}-standin.txt")
         os.environ["VAQ_STANDIN_RECORD"] = windows_path(record)
         try:
-            with Road(options, f"download-{variant}", f"VAQ-Setup-{GRANT}.exe") as road:
-                service_reply({"path": "/install/bootstrap.ps1", "status": 200, "body": script, **reply})
-                road.shot("confirm")
-                road.installer.key("Return")  # continue at once
+            with Road(options, f"download-{variant}", f"VAQ-Setup-{GRANT}.exe",
+                      reply={"path": "/install/bootstrap.ps1", "status": 200, "body": script, **reply}) as road:
                 if cut:
                     road.shot("failure")
                     copied = copy_error(road)
@@ -431,8 +438,7 @@ def test_cut_download(options):
 
 def test_paste(options):
     """" 1234\\r\\n" pasted into the first box fills all four and submits."""
-    with Road(options, "paste") as road:
-        bootstrap_script(standin_script(0))
+    with Road(options, "paste", script=standin_script(0)) as road:
         road.desktop.set_clipboard_text(f" {CODE}\r\n")
         road.shot("enter-code")
         road.installer.key("ctrl+v")
@@ -461,10 +467,7 @@ def test_tab_order(options):
 
 def test_error_box_tab(options):
     """On the failure page Tab and Shift+Tab move through error box, copy and close buttons."""
-    with Road(options, "error-box-tab", f"VAQ-Setup-{GRANT}.exe") as road:
-        bootstrap_script(standin_script(3))
-        road.shot("confirm")
-        road.installer.key("Return")
+    with Road(options, "error-box-tab", f"VAQ-Setup-{GRANT}.exe", script=standin_script(3)) as road:
         road.shot("failure")
         for keys, control in ((["shift+Tab", "shift+Tab"], IDC_ERROR_BOX), (["Tab"], IDC_COPY_ERROR),
                               (["Tab"], IDC_PRIMARY)):
@@ -482,11 +485,10 @@ def test_high_dpi(options):
     before = registry_dword(key, "LogPixels")
     set_registry_dword(key, "LogPixels", 144)
     try:
-        with Road(options, "dpi-144", f"VAQ-Setup-{GRANT}.exe") as road:
-            bootstrap_script(standin_script(0))
-            road.shot("confirm")
+        with Road(options, "dpi-144", f"VAQ-Setup-{GRANT}.exe", script=standin_script(0)) as road:
             size = road.size()
             expect(size == (744, 492), f"confirmation page at 144 DPI is {size}")
+            road.shot("confirm")
             road.shot("success")
             expect(road.exit_code() == 0, "exit code")
     finally:

@@ -35,8 +35,8 @@ BUTTONS = {
 
 
 class Listener:
-    """One screen reader over one run of the installer: every different reading of the window
-    and its visible controls, in order."""
+    """One screen reader over one run of the installer, started before it: every different
+    reading of the window and its visible controls, in order, from the window's first moment."""
 
     def __init__(self, tool, folder):
         self.out = os.path.join(folder, "screen-reader.jsonl")
@@ -48,6 +48,14 @@ class Listener:
         # Output goes to a file: Wine's helpers inherit it and would hold a pipe open.
         self.process = subprocess.Popen(windows_command(tool, windows_path(self.out), windows_path(self.stop_file)),
                                         stdout=self.log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+
+    def wait_ready(self, timeout):
+        """Until the tool runs and waits for the window: the installer may start."""
+        def ready():
+            if self.process.poll() is not None:
+                raise AssertionError(f"the screen reader ended with {self.process.returncode} before it was ready")
+            return os.path.exists(self.out)
+        wait_until(ready, timeout, "the screen reader to start")
 
     def readings(self):
         if not os.path.exists(self.out):
@@ -120,6 +128,7 @@ def check_page(heard, page):
     window = heard["window"]
     assert window["name"] == name, f"{page}: window name {window['name']!r}"
     assert window["description"] == description, f"{page}: description {window['description']!r}"
+    assert window["state"] is not None, f"{page}: state refused"
     busy = bool(window["state"] & STATE_BUSY)
     assert busy == (page in BUSY_PAGES), f"{page}: busy is {busy}"
     check_controls(heard, page)

@@ -1,13 +1,14 @@
-// Reads the running installer's window as a screen reader does, from another process over MSAA,
-// again and again, and appends each reading that differs from the one before to the file OUT as
-// a line of JSON (UTF-8):
+// Reads the installer's window as a screen reader does, from another process over MSAA, from the
+// moment the window exists, again and again, and appends each reading that differs from the one
+// before to the file OUT as a line of JSON (UTF-8):
 //   {"oleacc_before": bool, "window": {name, description, value, state},
 //    "controls": [{id, class, name, ..., state}]}
 // with the visible child controls in creation order; oleacc_before tells whether the installer
 // had oleacc.dll loaded before this reading. Strings a call refused are null. It stops when the
-// window is gone or the file STOP exists. One process reads every page of a run, so a page that
-// lasts only a countdown is read while it is on screen, however slowly programs start.
-//   screen_reader.exe OUT.jsonl STOP    (exit code 0, or 1 with no window at the start)
+// window is gone or the file STOP exists. OUT exists, empty, as soon as the tool runs: start the
+// installer then. One process reads every page of a run, so a page that lasts only a countdown
+// is read while it is on screen, however slowly programs start.
+//   screen_reader.exe OUT.jsonl STOP    (exit code 0, or 1 when OUT cannot be written)
 #include <windows.h>
 #include <oleacc.h>
 #include <tlhelp32.h>
@@ -109,10 +110,13 @@ bool Append(const wchar_t* path, const std::string& text) {
   return fclose(file) == 0 && written;
 }
 
+constexpr DWORD kPollMs = 50;
+
+bool Stopped(const wchar_t* stop) { return GetFileAttributesW(stop) != INVALID_FILE_ATTRIBUTES; }
+
 int Watch(HWND window, const wchar_t* out, const wchar_t* stop) {
-  constexpr DWORD kPollMs = 50;
   std::string last;
-  while (IsWindow(window) && GetFileAttributesW(stop) == INVALID_FILE_ATTRIBUTES) {
+  while (IsWindow(window) && !Stopped(stop)) {
     json reading = Reading(window);
     // Only the first reading can find oleacc loaded before any reading.
     if (!last.empty()) reading["oleacc_before"] = true;
@@ -130,8 +134,13 @@ int Watch(HWND window, const wchar_t* out, const wchar_t* stop) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) return 2;
-  const HWND window = FindWindowW(L"VAQOnlineSetup", nullptr);
-  if (window == nullptr || FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+  if (!Append(argv[1], "")) return 1;
+  HWND window = nullptr;
+  while ((window = FindWindowW(L"VAQOnlineSetup", nullptr)) == nullptr) {
+    if (Stopped(argv[2])) return 0;
+    Sleep(kPollMs);
+  }
+  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
   const int code = Watch(window, argv[1], argv[2]);
   CoUninitialize();
   return code;
