@@ -45,9 +45,12 @@ GRANT = os.environ.get("VAQ_DEV_SERVICE_GRANT", "")
 PREFIX = os.environ.get("WINEPREFIX", "")
 SCRATCH = os.path.join(os.environ.get("VAQ_SESSION_DIR", tempfile.gettempdir()), "e2e")
 
+# Sizes and points at 96 DPI; a road expects them at its window's DPI (Road.scaled).
 ENTER_CODE_SIZE = (496, 364)
 PAGE_SIZE = (496, 328)
 FAILURE_SIZE = (576, 476)
+COPY_BUTTON = (104, 414)
+DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
 MARKER = "[已隐藏凭证]"
 
 
@@ -197,6 +200,11 @@ class Road:
             self.installer.kill()
             raise
         time.sleep(1.0)  # the first frame
+        self.dpi = window_dpi(self.desktop, self.installer.window)
+
+    def scaled(self, at_96_dpi):
+        """A size or point at the window's DPI, rounded as the installer's MulDiv."""
+        return tuple((value * self.dpi + 48) // 96 for value in at_96_dpi)
 
     def shot(self, page):
         self.shots += 1
@@ -238,6 +246,13 @@ class Road:
         return {name.lower()[:-len(".dll")] for name in os.listdir(self.markers)}
 
 
+def window_dpi(desktop, window):
+    """The driver asks Windows; under X11, Wine lays every window out at its LogPixels setting."""
+    if isinstance(desktop, DriverDesktop):
+        return desktop.dpi(window)
+    return registry_dword(DESKTOP_KEY, "LogPixels") or 96
+
+
 def expect(condition, message):
     if not condition:
         raise AssertionError(message)
@@ -253,10 +268,10 @@ def test_code_road(options):
     """Four typed digits, verification, countdown, installation, success page that closes itself."""
     with Road(options, "code-road") as road:
         bootstrap_script(standin_script(0, sleep_ms=5000, body=["Write-Output 'ok'"]))
-        expect(road.size() == ENTER_CODE_SIZE, f"code page is {road.size()}")
+        expect(road.size() == road.scaled(ENTER_CODE_SIZE), f"code page is {road.size()}")
         road.shot("enter-code")
         road.installer.type(CODE)
-        road.wait_size(PAGE_SIZE, 20, "the confirmation page")
+        road.wait_size(road.scaled(PAGE_SIZE), 20, "the confirmation page")
         road.shot("confirm")
         posts = requests_to("/install/windows/authorize")
         expect(len(posts) == 1, f"{len(posts)} authorization requests")
@@ -284,7 +299,7 @@ def test_file_name_roads(options):
     for file_name in (f"VAQ-Setup-{GRANT}.exe", f"VAQ-Setup-{GRANT} (2).exe"):
         with Road(options, "file-name" + ("-copy" if "(" in file_name else ""), file_name) as road:
             bootstrap_script(standin_script(0))
-            expect(road.size() == PAGE_SIZE, f"confirmation page is {road.size()}")
+            expect(road.size() == road.scaled(PAGE_SIZE), f"confirmation page is {road.size()}")
             road.shot("confirm")
             code = road.exit_code(25)
             expect(code == 0, f"exit code {code}")
@@ -299,7 +314,7 @@ def test_refused_code(options):
         road.installer.type("9999")
         wait_until(lambda: requests_to("/install/windows/authorize"), 10, "the authorization")
         time.sleep(1.5)
-        expect(road.size() == ENTER_CODE_SIZE, "left the code page")
+        expect(road.size() == road.scaled(ENTER_CODE_SIZE), "left the code page")
         road.shot("refused")
         heard = road.hear()
         failure = heard["window"]["description"].split("\r\n")[1]
@@ -317,7 +332,7 @@ def test_failed_script(options):
         message = f"安装失败\r\n凭证 {GRANT}\r\n"
         bootstrap_script(standin_script(3, error=message.encode("utf-8")))
         road.installer.key("Return")  # continue at once
-        road.wait_size(FAILURE_SIZE, 25, "the failure page")
+        road.wait_size(road.scaled(FAILURE_SIZE), 25, "the failure page")
         road.shot("failure")
         expected = f"安装失败\n凭证 {MARKER}\n"
         road.desktop.set_clipboard_text("before")
@@ -328,7 +343,7 @@ def test_failed_script(options):
         expect(copied == expected, f"clipboard after Enter: {copied!r}")
         road.shot("copied")
         road.desktop.set_clipboard_text("before")
-        road.installer.click(104, 414)  # the copy button
+        road.installer.click(*road.scaled(COPY_BUTTON))
         time.sleep(1.0)
         copied = road.desktop.clipboard_text()
         expect(copied == expected, f"clipboard after click: {copied!r}")
@@ -355,7 +370,7 @@ def test_cut_download(options):
                 service_reply({"path": "/install/bootstrap.ps1", "status": 200, "body": script, **reply})
                 road.installer.key("Return")  # continue at once
                 if cut:
-                    road.wait_size(FAILURE_SIZE, 25, "the failure page")
+                    road.wait_size(road.scaled(FAILURE_SIZE), 25, "the failure page")
                     road.shot("failure")
                     road.desktop.set_clipboard_text("before")
                     road.installer.key("shift+Tab", "Return")
@@ -380,7 +395,7 @@ def test_paste(options):
         bootstrap_script(standin_script(0))
         road.desktop.set_clipboard_text(f" {CODE}\r\n")
         road.installer.key("ctrl+v")
-        road.wait_size(PAGE_SIZE, 20, "the confirmation page")
+        road.wait_size(road.scaled(PAGE_SIZE), 20, "the confirmation page")
         road.shot("pasted")
         expect(len(requests_to("/install/windows/authorize")) == 1, "no single authorization")
         expect(road.exit_code(25) == 0, "exit code")
@@ -403,7 +418,7 @@ def test_error_box_tab(options):
     with Road(options, "error-box-tab", f"VAQ-Setup-{GRANT}.exe") as road:
         bootstrap_script(standin_script(3))
         road.installer.key("Return")
-        road.wait_size(FAILURE_SIZE, 25, "the failure page")
+        road.wait_size(road.scaled(FAILURE_SIZE), 25, "the failure page")
         road.shot("failure")
         for keys, control in ((["shift+Tab", "shift+Tab"], 0), (["Tab"], 3), (["Tab"], 1)):
             road.installer.key(*keys)
@@ -419,9 +434,8 @@ def test_error_box_tab(options):
            "check a real monitor change instead")
 def test_high_dpi(options):
     """At 144 DPI the confirmation page is 744 x 492."""
-    key = r"HKCU\Control Panel\Desktop"
-    before = registry_dword(key, "LogPixels")
-    set_registry_dword(key, "LogPixels", 144)
+    before = registry_dword(DESKTOP_KEY, "LogPixels")
+    set_registry_dword(DESKTOP_KEY, "LogPixels", 144)
     try:
         with Road(options, "dpi-144", f"VAQ-Setup-{GRANT}.exe") as road:
             bootstrap_script(standin_script(0))
@@ -431,7 +445,7 @@ def test_high_dpi(options):
             road.installer.key("Escape")
             expect(road.exit_code(10) == 0, "exit code")
     finally:
-        set_registry_dword(key, "LogPixels", before)
+        set_registry_dword(DESKTOP_KEY, "LogPixels", before)
 
 
 @wine_only("the control is Wine's user32 loading version.dll from the exe's folder, which Windows does not do")
@@ -463,6 +477,8 @@ def prepare(options):
     ca = windows_path(os.environ["VAQ_DEV_SERVICE_CA"])
     if under_wine():
         # The prefix is this run's own; Wine has no PowerShell.
+        if options.dpi:
+            set_registry_dword(DESKTOP_KEY, "LogPixels", options.dpi)
         run_windows_checked(options.trust_ca, ca)
         run_windows_checked(options.install_standin, windows_path(options.standin))
         return None
@@ -549,11 +565,14 @@ def parse_options():
     parser.add_argument("--driver", help="desktop_driver.exe, to work the desktop with instead of xdotool")
     parser.add_argument("--disposable", action="store_true", default=os.environ.get("VAQ_DISPOSABLE_MACHINE") == "1",
                         help="the machine may be changed: run the roads that change it")
+    parser.add_argument("--dpi", type=int, help="under Wine: every road at this DPI (the prefix's LogPixels)")
     parser.add_argument("--junit", help="a JUnit XML file to write the roads' results to")
     parser.add_argument("--suite-name", default="e2e_roads", help="the roads' class name in the JUnit file")
     options = parser.parse_args()
     if ON_WINDOWS and not options.driver:
         parser.error("on Windows the desktop is worked by --driver")
+    if options.dpi and not under_wine():
+        parser.error("--dpi sets Wine's LogPixels; Windows applies a new one only at the next sign-in")
     if under_wine() and not (options.standin and options.install_standin):
         parser.error("under Wine --standin and --install-standin stand in for PowerShell")
     options.added_ca = None
