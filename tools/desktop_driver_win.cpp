@@ -101,15 +101,6 @@ bool FromUtf8(const std::string& bytes, std::wstring* text) {
                              size) == size;
 }
 
-bool WriteWholeFile(const wchar_t* path, const std::string& bytes) {
-  const vaq::UniqueFile file(
-      CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  return file && (bytes.empty() || (WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                                              nullptr) &&
-                                    written == bytes.size()));
-}
-
 // --- windows ------------------------------------------------------------------------------
 
 struct Search {
@@ -354,7 +345,7 @@ int ClipboardGet(wchar_t** arguments) {
     return kDone;
   });
   if (read != kDone) return read;
-  if (!WriteWholeFile(arguments[0], Utf8(text))) return Fail(kFailed, L"cannot write %ls", arguments[0]);
+  if (!vaq::tools::WriteBinaryFile(arguments[0], Utf8(text))) return Fail(kFailed, L"cannot write %ls", arguments[0]);
   return kDone;
 }
 
@@ -404,7 +395,7 @@ int ClipboardSave(wchar_t** arguments) {
     return kDone;
   });
   if (read != kDone) return read;
-  if (!WriteWholeFile(arguments[0], saved)) return Fail(kFailed, L"cannot write %ls", arguments[0]);
+  if (!vaq::tools::WriteBinaryFile(arguments[0], saved)) return Fail(kFailed, L"cannot write %ls", arguments[0]);
   return kDone;
 }
 
