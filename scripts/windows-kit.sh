@@ -49,7 +49,7 @@ done
 
 # The runner and the roads, in the layout of the source tree they find their files by.
 cp kit/run_kit.py "$kit/runner/"
-cp kit/run.cmd kit/sandbox.cmd kit/sandbox-logon.cmd kit/README.md "$kit/"
+cp kit/run.cmd kit/sandbox.cmd kit/sandbox-logon.cmd kit/sandbox-config.ps1 kit/sandbox-python.ps1 kit/README.md "$kit/"
 cp tests/e2e/*.py "$kit/tests/e2e/"
 cp tools/dev_service.py tools/standin_record.ps1 "$kit/tools/"
 cp app/preloaded_libraries_win.cpp "$kit/app/"
