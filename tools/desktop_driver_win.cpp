@@ -36,6 +36,7 @@ using std::min;
 
 #include "app/handles_win.h"
 #include "tools/file_bytes_win.h"
+#include "tools/machine_gate_win.h"
 #include "tools/utf8_text_win.h"
 
 namespace {
@@ -237,7 +238,8 @@ int Geometry(wchar_t** arguments) {
 }
 
 // The DPI the window is laid out at: its own where Windows tracks it per window (10 1607 on),
-// else the system's, which a DPI-aware program lays out at.
+// else the system's, which a DPI-aware program lays out at. Wine 8 answers 96 for another
+// process's window whatever its LogPixels, and lays every window out at that one setting.
 int Dpi(wchar_t** arguments) {
   HWND window = nullptr;
   if (!ParseWindow(arguments[0], &window)) return Fail(kBadArguments, L"bad window %ls", arguments[0]);
@@ -245,7 +247,7 @@ int Dpi(wchar_t** arguments) {
   using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
   const auto forWindow = reinterpret_cast<GetDpiForWindowFn>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-  UINT dpi = forWindow != nullptr ? forWindow(window) : 0;
+  UINT dpi = forWindow != nullptr && !vaq::tools::WineRuns() ? forWindow(window) : 0;
   if (dpi == 0) {
     const HDC screen = GetDC(nullptr);
     dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSX));
