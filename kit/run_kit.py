@@ -4,10 +4,13 @@ its CA, runs every test program and road the machine allows, cleans up and check
 then writes junit.xml and summary.txt into the results folder.
 
     run.cmd [--disposable] [--out DIR]          on Windows, from an elevated prompt
+    run.cmd --cleanup                           only takes away a CA an interrupted run left trusted
     python3 kit/run_kit.py --wine --out DIR      the kit's own test, inside a Wine session
 
 Without --disposable nothing that changes the machine runs: such tests report themselves
-skipped. Python 3.8 is the oldest this runs on (the last one for Windows 7).
+skipped. The development CA is trusted for the run's length without it: its name constraints
+confine it to localhost and 127.0.0.1. Python 3.8 is the oldest this runs on (the last one for
+Windows 7).
 """
 import argparse
 import datetime
@@ -17,19 +20,27 @@ import os
 import secrets
 import shutil
 import socket
+import platform
 import subprocess
 import sys
+import tempfile
 import time
 import xml.etree.ElementTree as ET
+from pathlib import Path
 
 KIT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(KIT, "tools"))
+import dev_service  # noqa: E402  (the kit's copy, beside the runner)
+
 CODE = "4711"
+RESULTS = "vaq-kit-results"
+POWERSHELL_VERSION = "$PSVersionTable.PSVersion.ToString()"
 PROGRAM_TIMEOUT = 900
 ROAD_TIMEOUT = 1800
 
 OBSERVED = [  # (gtest property, what it tells)
     ("work_directory_sddl", "work folder's DACL"),
-    ("powershell_bitness", "PowerShell's bitness as the installer starts it"),
+    ("powershell_bitness", "{powershell}'s bitness as the installer starts it"),
     ("winhttp_error_cut_content_length", "WinHTTP's code for a body cut short of its Content-Length"),
     ("winhttp_error_cut_chunked", "WinHTTP's code for a chunked body cut before its last chunk"),
     ("winhttp_error_untrusted_certificate", "WinHTTP's code for an untrusted certificate"),
@@ -37,12 +48,30 @@ OBSERVED = [  # (gtest property, what it tells)
 ]
 
 
+def default_results(kit, profile):
+    """Beside the kit, or under the user's profile where the kit's folder cannot be written (a
+    read-only share, a Sandbox's mapped folder); never the current folder, which for an elevated
+    prompt is the system folder."""
+    for folder in (os.path.join(os.path.dirname(os.path.abspath(kit)), RESULTS), os.path.join(profile, RESULTS)):
+        try:
+            os.makedirs(folder, exist_ok=True)
+            tempfile.TemporaryFile(dir=folder).close()
+            return folder
+        except OSError:
+            continue
+    raise SystemExit("no folder for the results beside the kit or under %s: give one with --out" % profile)
+
+
 class Machine:
     """How programs are started and how paths look to them: directly on Windows, through Wine
-    (whose drive Z: is the Unix file system) for the kit's own test."""
+    (whose drive Z: is the Unix file system) for the kit's own test. What Windows alone decides
+    (the port check, the flavours, ProgramData) reads windows and environ, which the kit's own
+    test sets to try those branches."""
 
-    def __init__(self, wine):
+    def __init__(self, wine, windows=os.name == "nt", environ=os.environ):
         self.wine = wine
+        self.windows = windows
+        self.environ = environ
 
     def command(self, program, *args):
         return (["wine"] if self.wine else []) + [program, *args]
@@ -52,8 +81,40 @@ class Machine:
 
     def program_data(self):
         if self.wine:
-            return os.path.join(os.environ["WINEPREFIX"], "drive_c", "ProgramData")
-        return os.environ.get("ProgramData", r"C:\ProgramData")
+            return os.path.join(self.environ["WINEPREFIX"], "drive_c", "ProgramData")
+        return self.environ.get("ProgramData", r"C:\ProgramData")
+
+    def runs(self, flavour):
+        """Whether this machine runs the flavour's programs; under Wine the session decides."""
+        if self.wine:
+            return True
+        native_64 = self.environ.get("PROCESSOR_ARCHITECTURE", "").upper() == "AMD64" or \
+            "PROCESSOR_ARCHITEW6432" in self.environ
+        wow64 = os.path.isdir(os.path.join(self.environ.get("SystemRoot", r"C:\Windows"), "SysWOW64"))
+        return {"x86_64": native_64, "i686": not native_64 or wow64}.get(flavour, False)
+
+    def port_free(self, port=443):
+        with socket.socket() as probe:
+            # Linux keeps a closed listener's port from a plain bind while its connections wait
+            # out TIME_WAIT; on Windows the option would mean taking a port in use.
+            if not self.windows:
+                probe.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+            try:
+                probe.bind(("127.0.0.1", port))
+                return True
+            except OSError:
+                return False
+
+    def work_folders(self):
+        """The installer's per-run folders under ProgramData."""
+        return glob.glob(os.path.join(self.program_data(), "VAQ-Setup-*"))
+
+    def remove_work_folders(self, before):
+        """Removes the per-run folders that were not there before; returns them."""
+        left = sorted(set(self.work_folders()) - set(before))
+        for folder in left:
+            shutil.rmtree(folder, ignore_errors=True)
+        return left
 
     def run(self, program, *args, timeout=120, env=None, cwd=None, log=None):
         """Exit code, or None when the program did not end in time (it is killed)."""
@@ -63,6 +124,27 @@ class Machine:
                                       stdin=subprocess.DEVNULL, timeout=timeout, env=env, cwd=cwd).returncode
             except subprocess.TimeoutExpired:
                 return None
+
+
+def remove_leftover_authorities(machine, trust_ca, log):
+    """Takes every CA of the kit's names out of the machine's trusted roots, whichever kit or run
+    left it (trust_ca names each in the log); the first failing exit code, else 0."""
+    codes = [machine.run(trust_ca, "--remove-named", name, log=log) for name in dev_service.AUTHORITIES.values()]
+    return next((code for code in codes if code != 0), 0)
+
+
+def cleanup(machine, manifest):
+    """run.cmd --cleanup: only the CAs an interrupted run left trusted."""
+    flavour = next((f for f in manifest["flavours"] if machine.runs(f)), None)
+    if flavour is None:
+        print("this Windows runs none of the kit's programs")
+        return 1
+    log = os.path.join(tempfile.gettempdir(), "vaq-kit-cleanup.log")
+    code = remove_leftover_authorities(machine, os.path.join(KIT, flavour, "trust_ca.exe"), log)
+    with open(log, encoding="utf-8", errors="replace") as f:
+        print(f.read() + ("no development CA is trusted now" if code == 0 else "the clean-up failed"))
+    os.remove(log)
+    return code
 
 
 class Report:
@@ -144,7 +226,7 @@ class Run:
     def __init__(self, options):
         self.options = options
         self.machine = Machine(options.wine)
-        self.out = os.path.abspath(options.out)
+        self.out = os.path.abspath(options.out or default_results(KIT, os.path.expanduser("~")))
         self.report = Report()
         self.manifest = json.load(open(os.path.join(KIT, "manifest.json"), encoding="utf-8"))
         self.service = None
@@ -158,6 +240,9 @@ class Run:
             self.environment["VAQ_DISPOSABLE_MACHINE"] = "1"
         if options.pretend_not_wine:
             self.environment["VAQ_PRETEND_NOT_WINE"] = "1"
+        # The roads' scratch (installer copies named with the grant) stays in the results, and goes.
+        self.session = os.path.join(self.out, "session")
+        self.environment["VAQ_SESSION_DIR"] = self.session
 
     # --- before ---------------------------------------------------------------------------
 
@@ -173,6 +258,10 @@ class Run:
         self.flavours = self.runnable_flavours()
         if not report.check("a flavour this machine runs", bool(self.flavours)):
             return False
+        state = Path(KIT, "service-state", "trusted")
+        if not report.check("the kit's development CA is current", not dev_service.authority_expired(state),
+                            "it ends %s UTC or within a day: build a new kit" % self.ca_end(state)):
+            return False
         for flavour in self.flavours:
             work = os.path.join(self.out, "work", flavour)
             if os.path.isdir(work):
@@ -186,49 +275,44 @@ class Run:
         self.facts["powershell_version"] = self.powershell_version()
         if not report.check("elevated", self.facts["elevated"], "run run.cmd from an elevated prompt"):
             return False
-        return report.check("port 443 free", self.port_free(), "another program listens on port 443")
+        if not report.check("port 443 free", self.machine.port_free(),
+                            "another program listens on port 443; `netstat -abno | findstr :443` in an elevated "
+                            "prompt names it (the last column is its process id)"):
+            return False
+        return report.check("no development CA left by an earlier run", self.remove_leftover_authorities() == 0,
+                            "see trust.log")
+
+    @staticmethod
+    def ca_end(state):
+        try:
+            return (state / dev_service.NOT_AFTER).read_text().strip()
+        except OSError:
+            return "at an unknown time"
 
     def runnable_flavours(self):
         wanted = self.options.flavours.split(",") if self.options.flavours else list(self.manifest["flavours"])
-        if self.options.wine:
-            return wanted
-        native_64 = os.environ.get("PROCESSOR_ARCHITECTURE", "").upper() == "AMD64" or \
-            "PROCESSOR_ARCHITEW6432" in os.environ
-        wow64 = os.path.isdir(os.path.join(os.environ.get("SystemRoot", r"C:\Windows"), "SysWOW64"))
-        runs = {"x86_64": native_64, "i686": not native_64 or wow64}
         for flavour in wanted:
-            if not runs.get(flavour, False):
+            if not self.machine.runs(flavour):
                 self.report.case(self.report.checks, "flavour " + flavour,
                                  skipped="this Windows cannot run the %s programs" % flavour)
-        return [f for f in wanted if runs.get(f, False)]
+        return [f for f in wanted if self.machine.runs(f)]
+
+    def remove_leftover_authorities(self):
+        return remove_leftover_authorities(self.machine, self.tool("trust_ca.exe"), os.path.join(self.out, "trust.log"))
 
     def powershell_version(self):
         log = os.path.join(self.out, "powershell-version.txt")
         if os.path.exists(log):
             os.remove(log)
         code = self.machine.run(self.facts["powershell_path"], "-NoProfile", "-NonInteractive", "-Command",
-                                "$PSVersionTable.PSVersion.ToString()", timeout=120, log=log)
+                                POWERSHELL_VERSION, timeout=120, log=log)
         text = open(log, encoding="utf-8", errors="replace").read().strip() if os.path.exists(log) else ""
         return text.splitlines()[-1] if code == 0 and text else "no answer (exit code %s)" % code
 
-    @staticmethod
-    def port_free():
-        with socket.socket() as probe:
-            # Linux keeps a closed listener's port from a plain bind while its connections wait
-            # out TIME_WAIT; on Windows the option would mean taking a port in use.
-            if os.name != "nt":
-                probe.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-            try:
-                probe.bind(("127.0.0.1", 443))
-                return True
-            except OSError:
-                return False
-
     def start_service(self):
-        state = os.path.join(self.out, "service-state")
-        if os.path.isdir(state):
-            shutil.rmtree(state)
-        shutil.copytree(os.path.join(KIT, "service-state"), state)
+        # Read where it is: the kit holds the service's certificate and key and the CAs'
+        # certificates, none of which goes into the results.
+        state = os.path.join(KIT, "service-state")
         control = os.path.join(self.out, "control")
         shutil.rmtree(control, ignore_errors=True)
         os.makedirs(control)
@@ -257,9 +341,12 @@ class Run:
     def trust(self):
         self.isrg = os.path.join(KIT, "isrg-root-x1.der")
         self.isrg_before = self.trust_ca("--check", self.isrg) == 0
-        self.work_folders_before = set(self.work_folders())
-        self.clipboard = os.path.join(self.out, "clipboard-before.txt")
-        self.clipboard_saved = self.driver("clipboard-get", self.machine.path(self.clipboard)) == 0
+        self.isrg_distrusted_before = self.trust_ca("--check-distrusted", self.isrg) == 0
+        self.work_folders_before = self.machine.work_folders()
+        # In the session folder, which goes at the end: it may hold what the person copied.
+        os.makedirs(self.session, exist_ok=True)
+        self.clipboard = os.path.join(self.session, "clipboard-before.bin")
+        self.clipboard_saved = self.driver("clipboard-save", self.machine.path(self.clipboard)) == 0
         self.cleanups.append(self.restore)
         return self.report.check("development CA trusted", self.trust_ca(self.ca) == 0)
 
@@ -269,9 +356,6 @@ class Run:
 
     def driver(self, *args):
         return self.machine.run(self.tool("desktop_driver.exe"), *args)
-
-    def work_folders(self):
-        return glob.glob(os.path.join(self.machine.program_data(), "VAQ-Setup-*"))
 
     # --- the tests --------------------------------------------------------------------------
 
@@ -294,9 +378,11 @@ class Run:
             log = os.path.join(results, name + ".log")
             started = time.time()
             print("RUN  %s %s" % (flavour, name), flush=True)
+            # gtest takes its arguments in the ANSI code page, which cannot spell every profile
+            # path: the report's path is relative to the folder the program starts in.
             code = self.machine.run(os.path.join(work, name + ".exe"), "--gtest_color=no",
-                                    "--gtest_output=xml:" + self.machine.path(xml), timeout=PROGRAM_TIMEOUT,
-                                    env=self.environment, cwd=work, log=log)
+                                    "--gtest_output=xml:" + os.path.basename(xml), timeout=PROGRAM_TIMEOUT,
+                                    env=self.environment, cwd=results, log=log)
             merged = self.report.merge(xml, flavour + "." + name)
             if code != 0 or not merged:
                 tail = open(log, encoding="utf-8", errors="replace").read()[-4000:]
@@ -409,37 +495,46 @@ class Run:
             self.trust_ca("--remove", self.isrg)
         report.check("clean-up: ISRG Root X1 trusted as before the run",
                      (self.trust_ca("--check", self.isrg) == 0) == self.isrg_before)
-        left = sorted(set(self.work_folders()) - self.work_folders_before)
-        for folder in left:
-            shutil.rmtree(folder, ignore_errors=True)
+        report.check("clean-up: ISRG Root X1 distrusted as before the run",
+                     (self.trust_ca("--check-distrusted", self.isrg) == 0) == self.isrg_distrusted_before)
+        left = self.machine.remove_work_folders(self.work_folders_before)
         report.check("clean-up: no folder left under ProgramData", not left, "left and removed: %s" % left)
-        if not self.clipboard_saved:  # no text before: the run leaves none either
-            open(self.clipboard, "wb").close()
-        restored = self.driver("clipboard-set", self.machine.path(self.clipboard)) == 0
-        report.check("clean-up: clipboard text put back", restored)
+        restored = self.clipboard_saved and self.driver("clipboard-restore", self.machine.path(self.clipboard)) == 0
+        report.check("clean-up: clipboard put back", restored)
+        shutil.rmtree(self.session, ignore_errors=True)
+        report.check("clean-up: the roads' scratch folder removed", not os.path.exists(self.session))
 
     # --- the report -------------------------------------------------------------------------
 
     def summary(self):
         facts = self.facts
-        lines = ["VAQ Windows kit, %s" % datetime.datetime.now().strftime("%Y-%m-%d %H:%M"), "", "This machine"]
+        manifest = self.manifest
+        lines = ["VAQ Windows kit, run %s" % datetime.datetime.now().strftime("%Y-%m-%d %H:%M"),
+                 "  Kit:                      commit %s, built %s" % (manifest.get("commit", "unknown"),
+                                                                     manifest.get("built", "at an unknown time")),
+                 "  Python:                   %s, %s" % (platform.python_version(), platform.architecture()[0]),
+                 "", "This machine"]
         if facts:
             wow64 = "available" if facts["wow64_available"] else "not available"
+            kb2533623 = "present" if facts["set_default_dll_directories"] else "missing (Windows 7 without KB2533623)"
             lines += [
                 "  Windows build:            %s%s" % (facts["windows_build"], " (Wine)" if facts["wine"] else ""),
                 "  WOW64:                    %s" % wow64,
-                "  SetDefaultDllDirectories: %s" % ("present" if facts["set_default_dll_directories"] else "missing"),
+                "  SetDefaultDllDirectories: %s" % kb2533623,
+                "  SChannel TLS 1.2 client:  %s" % self.tls12_line(),
                 "  Windows PowerShell:       %s, version %s" % (facts["powershell_path"], facts["powershell_version"]),
                 "  UAC:                      %s" % ("on" if facts["uac_enabled"] else "off"),
                 "  DPI:                      %s" % facts["system_dpi"],
                 "  Microsoft YaHei UI font:  %s" % ("installed" if facts["yahei_ui_font"] else "missing"),
                 "  Machine-changing tests:   %s" % self.gate_line(),
             ]
+        # Under Wine the installer starts the stand-in, not PowerShell.
+        powershell = "the PowerShell stand-in" if facts.get("wine") else "PowerShell"
         for flavour in self.flavours:
             lines += ["", "Observed by the %s programs" % flavour]
             observed = self.report.properties(flavour + ".")
             for key, what in OBSERVED:
-                lines.append("  %-60s %s" % (what + ":", observed.get(key, "not observed")))
+                lines.append("  %-60s %s" % (what.format(powershell=powershell) + ":", observed.get(key, "not observed")))
         counts = {"passed": 0, "failed": 0, "skipped": 0}
         failed, skipped = [], {}
         for suite, case in self.report.cases():
@@ -461,6 +556,12 @@ class Run:
         lines += ["", "%(passed)d passed, %(failed)d failed, %(skipped)d skipped" % counts]
         return "\n".join(lines) + "\n", counts
 
+    def tls12_line(self):
+        """The installer asks WinHTTP for TLS 1.2 by name, so only Enabled = 0 turns it off."""
+        enabled, by_default = self.facts["tls12_client_enabled"], self.facts["tls12_client_disabled_by_default"]
+        setting = "Enabled %s, DisabledByDefault %s" % tuple("not set" if v is None else v for v in (enabled, by_default))
+        return "%s (%s)" % ("off" if enabled == 0 else "on", setting)
+
     def gate_line(self):
         gate = self.facts["gate"]
         if gate == "protected machine":
@@ -473,6 +574,8 @@ class Run:
                 cleanup()
             except Exception as error:  # a failed clean-up step must not hide the others
                 self.report.check("clean-up step %s" % cleanup.__name__, False, repr(error))
+        # The programs' copies, last: the clean-up steps above run some of them.
+        shutil.rmtree(os.path.join(self.out, "work"), ignore_errors=True)
         self.report.write(os.path.join(self.out, "junit.xml"))
         text, counts = self.summary()
         with open(os.path.join(self.out, "summary.txt"), "w", encoding="utf-8") as f:
@@ -485,7 +588,10 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--disposable", action="store_true",
                         help="the machine may be changed: run the tests that change it")
-    parser.add_argument("--out", default=os.path.join(os.getcwd(), "vaq-kit-results"))
+    parser.add_argument("--out", help="where the results go (default: %s beside the kit, or in your profile "
+                                      "folder when the kit's folder cannot be written)" % RESULTS)
+    parser.add_argument("--cleanup", action="store_true",
+                        help="only take away a development CA that an interrupted run left trusted")
     parser.add_argument("--wine", action="store_true", help="run the programs through Wine (the kit's own test)")
     parser.add_argument("--flavours", help="comma-separated, of the manifest's (default: all this machine runs)")
     parser.add_argument("--programs", help="comma-separated test programs to run (default: all)")
@@ -493,6 +599,8 @@ def main():
     parser.add_argument("--pretend-not-wine", action="store_true",
                         help="the programs take Wine for a real machine (tests the safety gate)")
     options = parser.parse_args()
+    if options.cleanup:
+        return cleanup(Machine(options.wine), json.load(open(os.path.join(KIT, "manifest.json"), encoding="utf-8")))
     run = Run(options)
     try:
         if run.prepare() and run.start_service() and run.trust():

@@ -49,13 +49,15 @@ done
 
 # The runner and the roads, in the layout of the source tree they find their files by.
 cp kit/run_kit.py "$kit/runner/"
-cp kit/run.cmd kit/sandbox.cmd kit/sandbox-logon.cmd kit/README.md "$kit/"
+cp kit/run.cmd kit/sandbox.cmd kit/sandbox-logon.cmd kit/sandbox-config.ps1 kit/sandbox-python.ps1 kit/README.md "$kit/"
 cp tests/e2e/*.py "$kit/tests/e2e/"
 cp tools/dev_service.py tools/standin_record.ps1 "$kit/tools/"
 cp app/preloaded_libraries_win.cpp "$kit/app/"
-# The target has no openssl: the service's CAs are made here.
+# The target has no openssl: the service's CAs are made here, new for each kit, and their keys
+# stay here (the service needs only its own certificate and key).
 python3 -c 'import sys; from pathlib import Path; sys.path.insert(0, "tools"); import dev_service
-for kind in dev_service.AUTHORITIES: dev_service.make_authority(Path(sys.argv[1]), kind)' "$kit/service-state"
+for kind in dev_service.AUTHORITIES: dev_service.serving_only(dev_service.make_authority(Path(sys.argv[1]), kind))' \
+  "$kit/service-state"
 # "ISRG Root X1" exactly as the installer carries it, for the clean-up's before-and-after check.
 /usr/bin/python3 - service/root_certificate.cpp "$kit/isrg-root-x1.der" <<'PY'
 import re, sys
@@ -64,13 +66,17 @@ array = source[source.index("kRootCertificate[kRootCertificateSize] = {"):]
 array = array[array.index("{") + 1:array.index("}")]
 open(sys.argv[2], "wb").write(bytes(int(b, 16) for b in re.findall(r"0x([0-9A-Fa-f]{2})", array)))
 PY
-/usr/bin/python3 - "$kit" "${flavours[@]}" <<'PY'
-import json, os, sys
-kit, flavours = sys.argv[1], sys.argv[2:]
+commit=$(git rev-parse --short=12 HEAD 2>/dev/null || echo unknown)
+git diff --quiet HEAD 2>/dev/null || commit="$commit with uncommitted changes"
+/usr/bin/python3 - "$kit" "$commit" "${flavours[@]}" <<'PY'
+import datetime, json, os, sys
+kit, commit, flavours = sys.argv[1], sys.argv[2], sys.argv[3:]
 lists = {f: json.load(open(os.path.join(kit, f, "programs.json"))) for f in flavours}
 first = lists[flavours[0]]
 assert all(l == first for l in lists.values()), "the flavours differ in their test programs"
-json.dump({"flavours": flavours, "programs": first}, open(os.path.join(kit, "manifest.json"), "w"), indent=1)
+built = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
+json.dump({"commit": commit, "built": built, "flavours": flavours, "programs": first},
+          open(os.path.join(kit, "manifest.json"), "w"), indent=1)
 for f in flavours:
     os.remove(os.path.join(kit, f, "programs.json"))
 PY

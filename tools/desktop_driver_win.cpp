@@ -2,11 +2,14 @@
 // run on a Windows desktop (and under Wine) without X11 tools.
 //   find <title> <timeout_ms>   waits for a visible top-level window titled exactly so; prints its HWND
 //   geometry <hwnd>             prints "<width> <height>" of its window rectangle
+//   dpi <hwnd>                  prints the DPI the window is laid out at
 //   key <hwnd> <key>...         Escape, Return, Tab or v, each optionally after shift+ or ctrl+
 //   type <hwnd> <text>          each UTF-16 unit as a Unicode key press
 //   click <hwnd> <x> <y>        left click at x,y from the window's top-left corner
 //   clipboard-get <file>        the clipboard's text into the file as UTF-8 (exit 1 when it holds none)
 //   clipboard-set <file>        the file's UTF-8 text onto the clipboard
+//   clipboard-save <file>       every format the clipboard holds in memory blocks, into the file
+//   clipboard-restore <file>    the clipboard as clipboard-save found it (empty when it was)
 //   screenshot <file.png>       the whole virtual screen
 // Exit code 0 when done, 1 when it failed, 2 for bad arguments, 3 when the window is not there;
 // the reason goes to stderr. Windows silently drops input sent to an elevated window by a less
@@ -26,12 +29,14 @@ using std::min;
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <vector>
 
 #include "app/handles_win.h"
 #include "tools/file_bytes_win.h"
+#include "tools/machine_gate_win.h"
 #include "tools/utf8_text_win.h"
 
 namespace {
@@ -95,15 +100,6 @@ bool FromUtf8(const std::string& bytes, std::wstring* text) {
   text->resize(static_cast<size_t>(size));
   return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), &(*text)[0],
                              size) == size;
-}
-
-bool WriteWholeFile(const wchar_t* path, const std::string& bytes) {
-  const vaq::UniqueFile file(
-      CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  return file && (bytes.empty() || (WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                                              nullptr) &&
-                                    written == bytes.size()));
 }
 
 // --- windows ------------------------------------------------------------------------------
@@ -241,6 +237,26 @@ int Geometry(wchar_t** arguments) {
   return kDone;
 }
 
+// The DPI the window is laid out at: its own where Windows tracks it per window (10 1607 on),
+// else the system's, which a DPI-aware program lays out at. Wine 8 answers 96 for another
+// process's window whatever its LogPixels, and lays every window out at that one setting.
+int Dpi(wchar_t** arguments) {
+  HWND window = nullptr;
+  if (!ParseWindow(arguments[0], &window)) return Fail(kBadArguments, L"bad window %ls", arguments[0]);
+  if (!IsWindow(window)) return NoWindow(arguments[0]);
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  const auto forWindow = reinterpret_cast<GetDpiForWindowFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  UINT dpi = forWindow != nullptr && !vaq::tools::WineRuns() ? forWindow(window) : 0;
+  if (dpi == 0) {
+    const HDC screen = GetDC(nullptr);
+    dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSX));
+    ReleaseDC(nullptr, screen);
+  }
+  std::printf("%u\n", dpi);
+  return kDone;
+}
+
 // Checks the window and brings it to the foreground, where the input goes.
 int Front(const wchar_t* text, HWND* window) {
   if (!ParseWindow(text, window)) return Fail(kBadArguments, L"bad window %ls", text);
@@ -331,8 +347,87 @@ int ClipboardGet(wchar_t** arguments) {
     return kDone;
   });
   if (read != kDone) return read;
-  if (!WriteWholeFile(arguments[0], Utf8(text))) return Fail(kFailed, L"cannot write %ls", arguments[0]);
+  if (!vaq::tools::WriteBinaryFile(arguments[0], Utf8(text))) return Fail(kFailed, L"cannot write %ls", arguments[0]);
   return kDone;
+}
+
+// Formats whose data is a GDI or private handle rather than a memory block; Windows makes the
+// common ones (a bitmap from a DIB) again from what is saved.
+bool HandleFormat(UINT format) {
+  return format == CF_BITMAP || format == CF_METAFILEPICT || format == CF_PALETTE || format == CF_ENHMETAFILE ||
+         format == CF_OWNERDISPLAY || format == CF_DSPBITMAP || format == CF_DSPMETAFILEPICT ||
+         format == CF_DSPENHMETAFILE || (format >= CF_PRIVATEFIRST && format <= CF_GDIOBJLAST);
+}
+
+void PutNumber(std::string* out, uint32_t value) { out->append(reinterpret_cast<const char*>(&value), 4); }
+
+bool TakeNumber(const std::string& in, size_t* at, uint32_t* value) {
+  if (in.size() - *at < 4) return false;
+  std::memcpy(value, in.data() + *at, 4);
+  *at += 4;
+  return true;
+}
+
+bool TakeBytes(const std::string& in, size_t* at, std::string* bytes) {
+  uint32_t size = 0;
+  if (!TakeNumber(in, at, &size) || in.size() - *at < size) return false;
+  bytes->assign(in, *at, size);
+  *at += size;
+  return true;
+}
+
+// Records of format number, registered name (empty for a standard format) and bytes.
+int ClipboardSave(wchar_t** arguments) {
+  std::string saved;
+  const int read = WithClipboard(nullptr, [&saved] {
+    for (UINT format = EnumClipboardFormats(0); format != 0; format = EnumClipboardFormats(format)) {
+      if (HandleFormat(format)) continue;
+      const HANDLE data = GetClipboardData(format);
+      const vaq::GlobalLockGuard locked(data);
+      if (!locked) continue;
+      wchar_t name[256] = {};
+      const int length = format >= 0xC000 ? GetClipboardFormatNameW(format, name, 256) : 0;
+      const std::string utf8 = Utf8(std::wstring(name, static_cast<size_t>(length)));
+      PutNumber(&saved, format);
+      PutNumber(&saved, static_cast<uint32_t>(utf8.size()));
+      saved += utf8;
+      PutNumber(&saved, static_cast<uint32_t>(GlobalSize(data)));
+      saved.append(static_cast<const char*>(locked.Data()), GlobalSize(data));
+    }
+    return kDone;
+  });
+  if (read != kDone) return read;
+  if (!vaq::tools::WriteBinaryFile(arguments[0], saved)) return Fail(kFailed, L"cannot write %ls", arguments[0]);
+  return kDone;
+}
+
+int ClipboardRestore(wchar_t** arguments) {
+  const std::string saved = vaq::tools::ReadBinaryFile(arguments[0]);
+  if (saved.empty() && GetFileAttributesW(arguments[0]) == INVALID_FILE_ATTRIBUTES) {
+    return Fail(kFailed, L"cannot read %ls", arguments[0]);
+  }
+  const UniqueWindow owner(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
+  if (!owner) return Fail(kFailed, L"cannot create a window (error %lu)", GetLastError());
+  return WithClipboard(owner.Get(), [&saved, &arguments] {
+    if (!EmptyClipboard()) return Fail(kFailed, L"cannot empty the clipboard (error %lu)", GetLastError());
+    for (size_t at = 0; at < saved.size();) {
+      uint32_t format = 0;
+      std::string name, bytes;
+      if (!TakeNumber(saved, &at, &format) || !TakeBytes(saved, &at, &name) || !TakeBytes(saved, &at, &bytes)) {
+        return Fail(kFailed, L"%ls is not a saved clipboard", arguments[0]);
+      }
+      std::wstring wideName;
+      if (!name.empty() && FromUtf8(name, &wideName)) format = RegisterClipboardFormatW(wideName.c_str());
+      vaq::UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE, std::max<size_t>(bytes.size(), 1)));
+      {
+        const vaq::GlobalLockGuard locked(block.Get());
+        if (!locked) return Fail(kFailed, L"out of memory");
+        std::copy(bytes.begin(), bytes.end(), static_cast<char*>(locked.Data()));
+      }
+      if (format != 0 && SetClipboardData(format, block.Get()) != nullptr) (void)block.Take();
+    }
+    return kDone;
+  });
 }
 
 int ClipboardSet(wchar_t** arguments) {
@@ -477,10 +572,13 @@ const Command kCommands[] = {
     {L"find", L"<title> <timeout_ms>", 2, [](wchar_t** a, int) { return Find(a); }},
     {L"geometry", L"<hwnd>", 1, [](wchar_t** a, int) { return Geometry(a); }},
     {L"key", L"<hwnd> <key>...", -2, Keys},
+    {L"dpi", L"<hwnd>", 1, [](wchar_t** a, int) { return Dpi(a); }},
     {L"type", L"<hwnd> <text>", 2, [](wchar_t** a, int) { return Type(a); }},
     {L"click", L"<hwnd> <x> <y>", 3, [](wchar_t** a, int) { return Click(a); }},
     {L"clipboard-get", L"<file>", 1, [](wchar_t** a, int) { return ClipboardGet(a); }},
     {L"clipboard-set", L"<file>", 1, [](wchar_t** a, int) { return ClipboardSet(a); }},
+    {L"clipboard-save", L"<file>", 1, [](wchar_t** a, int) { return ClipboardSave(a); }},
+    {L"clipboard-restore", L"<file>", 1, [](wchar_t** a, int) { return ClipboardRestore(a); }},
     {L"screenshot", L"<file.png>", 1, [](wchar_t** a, int) { return Screenshot(a); }},
 };
 

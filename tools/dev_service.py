@@ -25,6 +25,7 @@ With --control DIR, tests steer the service through files there:
                  without line ends), body_hex. Written before the reply is sent.
 """
 import argparse
+import datetime
 import http.server
 import json
 import secrets
@@ -55,17 +56,35 @@ def openssl(*args):
     subprocess.run(["openssl", *args], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
+# Whoever holds a trusted CA's key can sign for any site the machine then accepts: the CA signs
+# only for this machine's own address (CryptoAPI and OpenSSL honour name constraints) and lives
+# for days.
+NAME_CONSTRAINTS = "critical,permitted;DNS:localhost,permitted;IP:127.0.0.1/255.255.255.255"
+VALID_DAYS = 7
+NOT_AFTER = "not-after.txt"  # the CA's end as YYYY-MM-DD HH:MM:SS UTC, readable without openssl
+
+
+def authority_expired(folder):
+    try:
+        not_after = datetime.datetime.strptime((folder / NOT_AFTER).read_text().strip(), "%Y-%m-%d %H:%M:%S")
+    except (OSError, ValueError):
+        return True
+    return not_after - datetime.timedelta(days=1) < datetime.datetime.now(datetime.timezone.utc).replace(tzinfo=None)
+
+
 def make_authority(state, kind):
-    """A CA and a certificate for localhost signed by it, made once per state directory."""
+    """A CA and a certificate for localhost signed by it, made again when the CA ends within a day."""
     folder = state / kind
-    if (folder / "localhost.pem").exists():
+    if (folder / "localhost.pem").exists() and not authority_expired(folder):
         return folder
     folder.mkdir(parents=True, exist_ok=True)
-    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "3650",
+    days = str(VALID_DAYS)
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", days,
             "-keyout", str(folder / "ca.key"), "-out", str(folder / "ca.pem"),
             "-subj", f"/CN={AUTHORITIES[kind]}",
-            "-addext", "basicConstraints=critical,CA:TRUE",
-            "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+            "-addext", "basicConstraints=critical,CA:TRUE,pathlen:0",
+            "-addext", "keyUsage=critical,keyCertSign,cRLSign",
+            "-addext", "nameConstraints=" + NAME_CONSTRAINTS)
     openssl("x509", "-in", str(folder / "ca.pem"), "-outform", "DER", "-out", str(folder / "ca.der"))
     openssl("req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=localhost",
             "-keyout", str(folder / "localhost.key"), "-out", str(folder / "localhost.csr"))
@@ -73,10 +92,21 @@ def make_authority(state, kind):
         extensions.write("basicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n"
                          "subjectAltName=DNS:localhost,IP:127.0.0.1\n")
         extensions.flush()
-        openssl("x509", "-req", "-days", "825", "-in", str(folder / "localhost.csr"),
+        openssl("x509", "-req", "-days", days, "-in", str(folder / "localhost.csr"),
                 "-CA", str(folder / "ca.pem"), "-CAkey", str(folder / "ca.key"), "-CAcreateserial",
                 "-extfile", extensions.name, "-out", str(folder / "localhost.pem"))
+    end = subprocess.run(["openssl", "x509", "-in", str(folder / "ca.pem"), "-noout", "-enddate"], check=True,
+                         capture_output=True, text=True).stdout.strip().split("=", 1)[1]
+    not_after = datetime.datetime.strptime(end, "%b %d %H:%M:%S %Y GMT")
+    (folder / NOT_AFTER).write_text(not_after.strftime("%Y-%m-%d %H:%M:%S") + "\n")
     return folder
+
+
+def serving_only(folder):
+    """Leaves what the service serves with (its certificate and key) and what a machine trusts
+    (the CA's certificate); the CA's key and the signing leftovers go."""
+    for name in ("ca.key", "ca.srl", "localhost.csr"):
+        (folder / name).unlink(missing_ok=True)
 
 
 class Settings:

@@ -19,4 +19,13 @@ std::string ReadBinaryFile(const std::wstring& path) {
   return bytes;
 }
 
+bool WriteBinaryFile(const std::wstring& path, const std::string& bytes) {
+  const UniqueFile file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  return file && (bytes.empty() || (WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                                              nullptr) &&
+                                    written == bytes.size()));
+}
+
 }  // namespace vaq::tools

@@ -25,6 +25,15 @@ DWORD MachineDword(const wchar_t* key, const wchar_t* value, DWORD fallback) {
              : fallback;
 }
 
+// The value, or null when it is not set (Windows then takes its default).
+nlohmann::json MachineSetting(const wchar_t* key, const wchar_t* value) {
+  DWORD data = 0, size = sizeof(data);
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_DWORD, nullptr, &data, &size) != ERROR_SUCCESS) {
+    return nullptr;
+  }
+  return data;
+}
+
 // RtlGetVersion tells the truth where GetVersionEx answers by the manifest.
 std::string WindowsBuild() {
   using RtlGetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
@@ -33,10 +42,11 @@ std::string WindowsBuild() {
   const auto get = reinterpret_cast<RtlGetVersion>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
   if (get == nullptr || get(&version) != 0) return "unknown";
-  const DWORD revision =
-      MachineDword(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", L"UBR", 0);
+  // Windows before 10 keeps no update build revision.
+  const nlohmann::json revision = MachineSetting(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", L"UBR");
   return std::to_string(version.dwMajorVersion) + "." + std::to_string(version.dwMinorVersion) + "." +
-         std::to_string(version.dwBuildNumber) + "." + std::to_string(revision) +
+         std::to_string(version.dwBuildNumber) +
+         (revision.is_null() ? "" : "." + std::to_string(revision.get<DWORD>())) +
          (version.szCSDVersion[0] ? " " + Utf8(version.szCSDVersion) : "");
 }
 
@@ -96,6 +106,9 @@ int wmain(int argc, wchar_t** argv) {
   // The system DPI as a DPI-aware program sees it, not the 96 a legacy one is told.
   SetProcessDPIAware();
   const wchar_t* policies = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+  // The installer asks WinHTTP for TLS 1.2 by name: only Enabled = 0 turns it off for it.
+  const wchar_t* tls12Client =
+      L"SYSTEM\\CurrentControlSet\\Control\\SecurityProviders\\SCHANNEL\\Protocols\\TLS 1.2\\Client";
   const std::wstring powerShell = PowerShellPath();
   const nlohmann::json facts = {
       {"windows_build", WindowsBuild()},
@@ -107,6 +120,8 @@ int wmain(int argc, wchar_t** argv) {
        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories") != nullptr},
       {"powershell_path", Utf8(powerShell)},
       {"powershell_present", GetFileAttributesW(powerShell.c_str()) != INVALID_FILE_ATTRIBUTES},
+      {"tls12_client_enabled", MachineSetting(tls12Client, L"Enabled")},
+      {"tls12_client_disabled_by_default", MachineSetting(tls12Client, L"DisabledByDefault")},
       {"uac_enabled", MachineDword(policies, L"EnableLUA", 1) != 0},
       {"elevated", IsUserAnAdmin() != FALSE},
       {"system_dpi", SystemDpi()},

@@ -32,10 +32,27 @@ std::wstring RandomPassword() {
   return password;
 }
 
-// The user exists while the object lives; its profile goes with it.
+// The user and its profile, as a run left them that was stopped before its clean-up.
+void RemoveUser() {
+  BYTE sid[SECURITY_MAX_SID_SIZE];
+  DWORD sidSize = sizeof(sid), domainSize = 256;
+  wchar_t domain[256];
+  SID_NAME_USE use;
+  wchar_t* sidText = nullptr;
+  if (LookupAccountNameW(nullptr, kUser, sid, &sidSize, domain, &domainSize, &use) &&
+      ConvertSidToStringSidW(sid, &sidText)) {
+    DeleteProfileW(sidText, nullptr, nullptr);
+    LocalFree(sidText);
+  }
+  NetUserDel(nullptr, kUser);
+}
+
+// The user exists while the object lives; its profile goes with it. One left by a killed run
+// goes first, or every later run would fail to make it.
 class StandardUser {
  public:
   explicit StandardUser(const std::wstring& password) {
+    RemoveUser();
     USER_INFO_1 info = {};
     info.usri1_name = const_cast<wchar_t*>(kUser);
     info.usri1_password = const_cast<wchar_t*>(password.c_str());
@@ -44,18 +61,7 @@ class StandardUser {
     status_ = NetUserAdd(nullptr, 1, reinterpret_cast<BYTE*>(&info), nullptr);
   }
   ~StandardUser() {
-    if (status_ != NERR_Success) return;
-    BYTE sid[SECURITY_MAX_SID_SIZE];
-    DWORD sidSize = sizeof(sid), domainSize = 256;
-    wchar_t domain[256];
-    SID_NAME_USE use;
-    wchar_t* sidText = nullptr;
-    if (LookupAccountNameW(nullptr, kUser, sid, &sidSize, domain, &domainSize, &use) &&
-        ConvertSidToStringSidW(sid, &sidText)) {
-      DeleteProfileW(sidText, nullptr, nullptr);
-      LocalFree(sidText);
-    }
-    NetUserDel(nullptr, kUser);
+    if (status_ == NERR_Success) RemoveUser();
   }
   StandardUser(const StandardUser&) = delete;
   StandardUser& operator=(const StandardUser&) = delete;
@@ -65,20 +71,19 @@ class StandardUser {
   NET_API_STATUS status_;
 };
 
-// A folder every user can read, holding the installer's copy, removed at the end.
+// A folder every user can read, holding the installer's copy, removed at the end. Its name is
+// fixed, so that the next run removes what a killed one left.
 class SharedCopy {
  public:
   explicit SharedCopy(const wchar_t* installer) {
     wchar_t drive[MAX_PATH] = {};
     GetEnvironmentVariableW(L"SystemDrive", drive, MAX_PATH);
-    folder_ = std::wstring(drive) + L"\\VaqKitRelaunch-" + std::to_wstring(GetCurrentProcessId());
+    folder_ = std::wstring(drive) + L"\\VaqKitRelaunch";
     path_ = folder_ + L"\\VAQ-Setup.exe";
+    Remove();
     made_ = CreateDirectoryW(folder_.c_str(), nullptr) && CopyFileW(installer, path_.c_str(), TRUE);
   }
-  ~SharedCopy() {
-    DeleteFileW(path_.c_str());
-    RemoveDirectoryW(folder_.c_str());
-  }
+  ~SharedCopy() { Remove(); }
   SharedCopy(const SharedCopy&) = delete;
   SharedCopy& operator=(const SharedCopy&) = delete;
   bool Made() const { return made_; }
@@ -86,6 +91,11 @@ class SharedCopy {
   const std::wstring& Path() const { return path_; }
 
  private:
+  void Remove() const {
+    DeleteFileW(path_.c_str());
+    RemoveDirectoryW(folder_.c_str());
+  }
+
   std::wstring folder_, path_;
   bool made_ = false;
 };

@@ -22,7 +22,7 @@ public static extern void GetStartupInfoW(ref StartupInfo info);
     "directory=$vaqDirectory`n" +
     "startflags=$($vaqStartup.flags)`n" +
     "showwindow=$($vaqStartup.showWindow)`n" +
-    "sddl=$((Get-Acl -LiteralPath $vaqDirectory).GetSecurityDescriptorSddlForm('Access'))`n" +
+    "sddl=$([IO.Directory]::GetAccessControl($vaqDirectory).GetSecurityDescriptorSddlForm('Access'))`n" +
     "script=$(($vaqScript | ForEach-Object { $_.ToString('X2') }) -join '')`n" +
     "bitness=$([IntPtr]::Size * 8)`n"
   [IO.File]::WriteAllText($env:VAQ_STANDIN_RECORD, $vaqRecord, (New-Object Text.UTF8Encoding $false))

@@ -111,6 +111,9 @@ class DriverDesktop:
         width, height = output.split()
         return int(width), int(height)
 
+    def dpi(self, window):
+        return int(self._run("dpi", window)[1])
+
     def type(self, window, text):
         self._run("type", window, text)
 

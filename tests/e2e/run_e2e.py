@@ -47,9 +47,12 @@ GRANT = os.environ.get("VAQ_DEV_SERVICE_GRANT", "")
 PREFIX = os.environ.get("WINEPREFIX", "")
 SCRATCH = os.path.join(os.environ.get("VAQ_SESSION_DIR", tempfile.gettempdir()), "e2e")
 
+# Sizes and points at 96 DPI; a road expects them at its window's DPI (Road.scaled).
 ENTER_CODE_SIZE = (496, 364)
 PAGE_SIZE = (496, 328)
 FAILURE_SIZE = (576, 476)
+COPY_BUTTON = (104, 414)
+DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
 MARKER = "[已隐藏凭证]"
 # How long a road waits for a page, an exit or the clipboard before it fails.
 PATIENCE = 120
@@ -224,9 +227,14 @@ class Road:
             self.listener.wait_ready(PATIENCE)
             self.installer = Installer(self.desktop, options.exe, folder, file_name, SCRATCH, beside)
             self.installer.wait_window(PATIENCE)
+            self.dpi = window_dpi(self.desktop, self.installer.window)
         except BaseException:
             self.close()
             raise
+
+    def scaled(self, at_96_dpi):
+        """A size or point at the window's DPI, rounded as the installer's MulDiv."""
+        return tuple((value * self.dpi + 48) // 96 for value in at_96_dpi)
 
     def shot(self, page):
         """Waits until the screen reader hears the page whole, then saves a screenshot; returns
@@ -277,6 +285,13 @@ class Road:
         return {name.lower()[:-len(".dll")] for name in os.listdir(self.markers)}
 
 
+def window_dpi(desktop, window):
+    """The driver asks Windows; under X11, Wine lays every window out at its LogPixels setting."""
+    if isinstance(desktop, DriverDesktop):
+        return desktop.dpi(window)
+    return registry_dword(DESKTOP_KEY, "LogPixels") or 96
+
+
 def expect(condition, message):
     if not condition:
         raise AssertionError(message)
@@ -302,11 +317,11 @@ def test_code_road(options):
     script = standin_script(0, sleep_ms=5000, body=["Write-Output 'ok'"])
     with Road(options, "code-road", script=script) as road:
         road.shot("enter-code")
-        expect(road.size() == ENTER_CODE_SIZE, f"code page is {road.size()}")
+        expect(road.size() == road.scaled(ENTER_CODE_SIZE), f"code page is {road.size()}")
         road.installer.type(CODE)
         confirm = road.heard
         road.shot("confirm")
-        expect(road.size() == PAGE_SIZE, f"confirmation page is {road.size()}")
+        expect(road.size() == road.scaled(PAGE_SIZE), f"confirmation page is {road.size()}")
         posts = requests_to("/install/windows/authorize")
         expect(len(posts) == 1, f"{len(posts)} authorization requests")
         expect(bytes.fromhex(posts[0]["body_hex"]) == ('{"code":"%s"}' % CODE).encode(), "request body")
@@ -334,7 +349,7 @@ def test_file_name_roads(options):
     for file_name in (f"VAQ-Setup-{GRANT}.exe", f"VAQ-Setup-{GRANT} (2).exe"):
         with Road(options, "file-name" + ("-copy" if "(" in file_name else ""), file_name,
                   script=standin_script(0)) as road:
-            expect(road.size() == PAGE_SIZE, f"confirmation page is {road.size()}")
+            expect(road.size() == road.scaled(PAGE_SIZE), f"confirmation page is {road.size()}")
             road.shot("confirm")
             road.shot("success")
             expect(road.exit_code() == 0, "exit code")
@@ -358,7 +373,7 @@ def test_refused_code(options):
                 lines[1] not in (screen_reader.CODE_HINT, screen_reader.VERIFYING, "")
         heard = road.hear(refused, "the code page with the refusal")
         expect(requests_to("/install/windows/authorize"), "no authorization asked for")
-        expect(road.size() == ENTER_CODE_SIZE, "left the code page")
+        expect(road.size() == road.scaled(ENTER_CODE_SIZE), "left the code page")
         road.shot("refused")
         failure = heard["window"]["description"].split("\r\n")[1]
         boxes = screen_reader.controls(heard, "EDIT")
@@ -373,7 +388,7 @@ def copy_error(road, *, click=False):
     the focus starts, then Enter) or clicked; it holds "before" until the copy lands."""
     road.desktop.set_clipboard_text("before")
     if click:
-        road.installer.click(104, 414)
+        road.installer.click(*road.scaled(COPY_BUTTON))
     else:
         road.installer.key("shift+Tab", "Return")
     copied = []
@@ -391,7 +406,7 @@ def test_failed_script(options):
     with Road(options, "failed-script", f"VAQ-Setup-{GRANT}.exe",
               script=standin_script(3, error=message.encode("utf-8"))) as road:
         road.shot("failure")
-        expect(road.size() == FAILURE_SIZE, f"failure page is {road.size()}")
+        expect(road.size() == road.scaled(FAILURE_SIZE), f"failure page is {road.size()}")
         expected = f"安装失败\n凭证 {MARKER}\n"
         copied = copy_error(road)
         expect(copied == expected, f"clipboard after Enter: {copied!r}")
@@ -481,9 +496,8 @@ def test_error_box_tab(options):
            "check a real monitor change instead")
 def test_high_dpi(options):
     """At 144 DPI the confirmation page is 744 x 492."""
-    key = r"HKCU\Control Panel\Desktop"
-    before = registry_dword(key, "LogPixels")
-    set_registry_dword(key, "LogPixels", 144)
+    before = registry_dword(DESKTOP_KEY, "LogPixels")
+    set_registry_dword(DESKTOP_KEY, "LogPixels", 144)
     try:
         with Road(options, "dpi-144", f"VAQ-Setup-{GRANT}.exe", script=standin_script(0)) as road:
             size = road.size()
@@ -492,7 +506,7 @@ def test_high_dpi(options):
             road.shot("success")
             expect(road.exit_code() == 0, "exit code")
     finally:
-        set_registry_dword(key, "LogPixels", before)
+        set_registry_dword(DESKTOP_KEY, "LogPixels", before)
 
 
 @wine_only("the control is Wine's user32 loading version.dll from the exe's folder, which Windows does not do")
@@ -525,6 +539,8 @@ def prepare(options):
     ca = windows_path(os.environ["VAQ_DEV_SERVICE_CA"])
     if under_wine():
         # The prefix is this run's own; Wine has no PowerShell.
+        if options.dpi:
+            set_registry_dword(DESKTOP_KEY, "LogPixels", options.dpi)
         run_windows_checked(options.trust_ca, ca)
         run_windows_checked(options.install_standin, windows_path(options.standin))
         return None
@@ -611,11 +627,14 @@ def parse_options():
     parser.add_argument("--driver", help="desktop_driver.exe, to work the desktop with instead of xdotool")
     parser.add_argument("--disposable", action="store_true", default=os.environ.get("VAQ_DISPOSABLE_MACHINE") == "1",
                         help="the machine may be changed: run the roads that change it")
+    parser.add_argument("--dpi", type=int, help="under Wine: every road at this DPI (the prefix's LogPixels)")
     parser.add_argument("--junit", help="a JUnit XML file to write the roads' results to")
     parser.add_argument("--suite-name", default="e2e_roads", help="the roads' class name in the JUnit file")
     options = parser.parse_args()
     if ON_WINDOWS and not options.driver:
         parser.error("on Windows the desktop is worked by --driver")
+    if options.dpi and not under_wine():
+        parser.error("--dpi sets Wine's LogPixels; Windows applies a new one only at the next sign-in")
     if under_wine() and not (options.standin and options.install_standin):
         parser.error("under Wine --standin and --install-standin stand in for PowerShell")
     options.added_ca = None

@@ -3,32 +3,38 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
+#include <sstream>
 
+#include "tests/win/machine_gate_test_win.h"
 #include "tools/file_bytes_win.h"
 #include "tools/machine_store_win.h"
 
 namespace vaq::dev_service {
 namespace {
 
-// The settings hold Unix paths under Wine, which shows the Unix file system as drive Z:, and
-// Windows paths on Windows (the kit's runner).
-std::string WindowsPath(const std::string& path) {
-  if (path.empty() || path[0] != '/') return path;
-  std::string windows = "Z:" + path;
-  for (char& c : windows) {
-    if (c == '/') c = '\\';
+// A setting that names a file or folder, read wide: the ANSI code page cannot spell every user's
+// profile path. It holds a Unix path under Wine, which shows the Unix file system as drive Z:,
+// and a Windows path on Windows (the kit's runner).
+std::wstring PathSetting(const char* name) {
+  const std::wstring wideName(name, name + std::strlen(name));
+  std::wstring path(GetEnvironmentVariableW(wideName.c_str(), nullptr, 0), L'\0');
+  path.resize(GetEnvironmentVariableW(wideName.c_str(), &path[0], static_cast<DWORD>(path.size())));
+  if (path.empty() || path[0] != L'/') return path;
+  std::wstring windows = L"Z:" + path;
+  for (wchar_t& c : windows) {
+    if (c == L'/') c = L'\\';
   }
   return windows;
 }
 
-std::string ControlFile(const char* name) {
-  const std::string folder = Setting("VAQ_DEV_SERVICE_CONTROL");
+std::wstring ControlFile(const wchar_t* name) {
+  const std::wstring folder = PathSetting("VAQ_DEV_SERVICE_CONTROL");
   if (folder.empty()) {
     ADD_FAILURE() << "run the Wine tests under scripts/with-dev-service.sh";
     return {};
   }
-  return WindowsPath(folder + "/" + name);
+  return folder + L"\\" + name;
 }
 
 }  // namespace
@@ -38,10 +44,7 @@ std::string Setting(const char* name) {
   return value ? value : "";
 }
 
-std::string ReadFileNamedBy(const char* setting) {
-  const std::string path = WindowsPath(Setting(setting));
-  return tools::ReadBinaryFile(std::wstring(path.begin(), path.end()));
-}
+std::string ReadFileNamedBy(const char* setting) { return tools::ReadBinaryFile(PathSetting(setting)); }
 
 namespace {
 
@@ -66,25 +69,22 @@ TrustedAuthority::~TrustedAuthority() {
 }
 
 void SetReply(const nlohmann::json& reply) {
-  const std::string target = ControlFile("reply.json");
-  const std::string staging = target + ".new";
-  {
-    std::ofstream file(staging, std::ios::binary | std::ios::trunc);
-    file << reply.dump();
-  }
+  const std::wstring target = ControlFile(L"reply.json");
+  const std::wstring staging = target + L".new";
+  ASSERT_TRUE(tools::WriteBinaryFile(staging, reply.dump())) << GetLastError();
   // A rename, so the service never reads half a file.
-  ASSERT_TRUE(MoveFileExA(staging.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) << GetLastError();
+  ASSERT_TRUE(MoveFileExW(staging.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) << GetLastError();
 }
 
-void ClearReply() { DeleteFileA(ControlFile("reply.json").c_str()); }
+void ClearReply() { DeleteFileW(ControlFile(L"reply.json").c_str()); }
 
 namespace {
 
 // The service answers a change of its control folder within a tenth of a second; a bound keeps
 // a broken service from hanging the run.
-bool WaitForFile(const std::string& path, bool present) {
+bool WaitForFile(const std::wstring& path, bool present) {
   for (int attempt = 0; attempt < 300; ++attempt) {
-    if ((GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) == present) return true;
+    if ((GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) == present) return true;
     Sleep(50);
   }
   return false;
@@ -93,29 +93,33 @@ bool WaitForFile(const std::string& path, bool present) {
 }  // namespace
 
 ClosedPort::ClosedPort() {
-  std::ofstream(ControlFile("close")).put('\n');
-  EXPECT_TRUE(WaitForFile(ControlFile("port-closed"), true)) << "the service closed its port";
+  EXPECT_TRUE(tools::WriteBinaryFile(ControlFile(L"close"), "\n")) << GetLastError();
+  EXPECT_TRUE(WaitForFile(ControlFile(L"port-closed"), true)) << "the service closed its port";
 }
 
 ClosedPort::~ClosedPort() {
-  DeleteFileA(ControlFile("close").c_str());
-  EXPECT_TRUE(WaitForFile(ControlFile("port-closed"), false)) << "the service reopened its port";
+  DeleteFileW(ControlFile(L"close").c_str());
+  EXPECT_TRUE(WaitForFile(ControlFile(L"port-closed"), false)) << "the service reopened its port";
 }
 
-void HeldReplies::Hold() { std::ofstream(ControlFile("hold")).put('\n'); }
+void HeldReplies::Hold() { EXPECT_TRUE(tools::WriteBinaryFile(ControlFile(L"hold"), "\n")) << GetLastError(); }
 
-void HeldReplies::Release() { DeleteFileA(ControlFile("hold").c_str()); }
+void HeldReplies::Release() { DeleteFileW(ControlFile(L"hold").c_str()); }
 
-void ClearReceived() { DeleteFileA(ControlFile("received.jsonl").c_str()); }
+void ClearReceived() { DeleteFileW(ControlFile(L"received.jsonl").c_str()); }
 
 std::vector<nlohmann::json> Received() {
   std::vector<nlohmann::json> requests;
-  std::ifstream file(ControlFile("received.jsonl"), std::ios::binary);
-  for (std::string line; std::getline(file, line);) requests.push_back(nlohmann::json::parse(line));
+  std::istringstream lines(tools::ReadBinaryFile(ControlFile(L"received.jsonl")));
+  for (std::string line; std::getline(lines, line);) requests.push_back(nlohmann::json::parse(line));
   return requests;
 }
 
 void ServiceTest::SetUp() {
+  // Every request adds "ISRG Root X1" to the machine's trusted roots where it is missing.
+  if (machine_store::Find(L"ROOT", machine_store::Sha1Thumbprint(machine_store::RootEncoding())).empty()) {
+    VAQ_SKIP_UNLESS_MACHINE_MAY_CHANGE("the machine's ROOT certificate store, which lacks ISRG Root X1");
+  }
   ClearReply();
   ClearReceived();
 }

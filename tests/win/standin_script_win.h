@@ -26,7 +26,9 @@ struct StandinScript {
     std::string lines;
     if (!leave.empty()) {
       directives += Directive("leave", leave);
-      lines += "[IO.File]::WriteAllBytes((Join-Path $PSScriptRoot '" + leave + "'), [byte[]]@())\r\n";
+      // $PSScriptRoot is set in scripts only from PowerShell 3.0 on.
+      lines += "[IO.File]::WriteAllBytes((Join-Path (Split-Path -Parent $MyInvocation.MyCommand.Path) '" + leave +
+               "'), [byte[]]@())\r\n";
     }
     if (error) {
       directives += Directive("error-hex", tools::Hex(*error));
