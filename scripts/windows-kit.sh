@@ -52,7 +52,7 @@ cp kit/run_kit.py "$kit/runner/"
 cp kit/run.cmd kit/sandbox.cmd kit/sandbox-logon.cmd kit/sandbox-config.ps1 kit/sandbox-python.ps1 kit/README.md "$kit/"
 cp tests/e2e/*.py "$kit/tests/e2e/"
 cp tools/dev_service.py tools/standin_record.ps1 "$kit/tools/"
-cp app/preloaded_libraries_win.cpp "$kit/app/"
+cp app/preloaded_libraries_win.cpp app/setup_context.h "$kit/app/"
 # The target has no openssl: the service's CAs are made here, new for each kit, and their keys
 # stay here (the service needs only its own certificate and key).
 python3 -c 'import sys; from pathlib import Path; sys.path.insert(0, "tools"); import dev_service
