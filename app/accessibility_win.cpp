@@ -111,12 +111,19 @@ HRESULT TextAnswer(const std::u16string& text, BSTR* out) {
 // The standard proxy of a window's client area with name, description and busy state taken
 // from the page model. It runs on the window's thread (remote calls arrive through the loop).
 // The proxy's IEnumVARIANT (its children as objects) and IServiceProvider pass through, so that
-// the object keeps one identity; the proxy offers nothing else.
+// the object keeps one identity; the proxy offers nothing else. The interfaces offered are fixed
+// when the object is made, as COM requires for its whole life: once the window is gone each call
+// answers CO_E_OBJNOTCONNECTED, the error clients are told to expect from an object that no
+// longer exists.
 class AccessibleOverlay final : public IAccessible, public IOleWindow, public IEnumVARIANT,
                                 public IServiceProvider {
  public:
   AccessibleOverlay(HWND window, IAccessible* proxy, TextsSource source)
-      : window_(window), proxy_(proxy), source_(source) {}
+      : window_(window),
+        proxy_(proxy),
+        source_(source),
+        offersChildren_(Offers(proxy, __uuidof(IEnumVARIANT))),
+        offersServices_(Offers(proxy, __uuidof(IServiceProvider))) {}
   AccessibleOverlay(const AccessibleOverlay&) = delete;
   AccessibleOverlay& operator=(const AccessibleOverlay&) = delete;
 
@@ -133,9 +140,9 @@ class AccessibleOverlay final : public IAccessible, public IOleWindow, public IE
       *out = static_cast<IAccessible*>(this);
     } else if (iid == __uuidof(IOleWindow)) {
       *out = static_cast<IOleWindow*>(this);
-    } else if (iid == __uuidof(IEnumVARIANT) && Offers(iid)) {
+    } else if (iid == __uuidof(IEnumVARIANT) && offersChildren_) {
       *out = static_cast<IEnumVARIANT*>(this);
-    } else if (iid == __uuidof(IServiceProvider) && Offers(iid)) {
+    } else if (iid == __uuidof(IServiceProvider) && offersServices_) {
       *out = static_cast<IServiceProvider*>(this);
     } else {
       return E_NOINTERFACE;
@@ -265,6 +272,14 @@ class AccessibleOverlay final : public IAccessible, public IOleWindow, public IE
   }
 
   HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid, void** out) override {
+    if (proxy_ == nullptr) return CO_E_OBJNOTCONNECTED;
+    // The proxy answers this one service to say it is the plain standard proxy, which UI
+    // Automation then will not take as a provider: it would fall back to a proxy of its own
+    // that knows nothing of the page.
+    if (service == IIS_IsOleaccProxy) {
+      if (out != nullptr) *out = nullptr;
+      return E_NOINTERFACE;
+    }
     // Named by its type: the headers add a template overload.
     using Method = HRESULT (STDMETHODCALLTYPE IServiceProvider::*)(REFGUID, REFIID, void**);
     return ForwardTo<IServiceProvider>(static_cast<Method>(&IServiceProvider::QueryService), service, iid, out);
@@ -285,10 +300,9 @@ class AccessibleOverlay final : public IAccessible, public IOleWindow, public IE
     IUnknown* object_;
   };
 
-  bool Offers(REFIID iid) {
-    if (proxy_ == nullptr) return false;
+  static bool Offers(IAccessible* proxy, REFIID iid) {
     IUnknown* found = nullptr;
-    if (FAILED(proxy_->QueryInterface(iid, reinterpret_cast<void**>(&found)))) return false;
+    if (FAILED(proxy->QueryInterface(iid, reinterpret_cast<void**>(&found)))) return false;
     found->Release();
     return true;
   }
@@ -322,6 +336,8 @@ class AccessibleOverlay final : public IAccessible, public IOleWindow, public IE
   HWND window_;
   IAccessible* proxy_;
   TextsSource source_;
+  const bool offersChildren_;
+  const bool offersServices_;
 };
 
 AccessibleOverlay* OverlayOf(HWND window) {

@@ -2,7 +2,8 @@
 // What screen readers read from the setup window (MSAA). The page is drawn, not made of
 // controls, so the window's client object and the code and error boxes are served by a thin
 // object over the system's standard proxy that answers name, description and busy state from
-// the page model; everything else is the proxy's. oleacc.dll is loaded on the first request.
+// the page model; everything else is the proxy's, but for the service by which the proxy tells
+// UI Automation that it is the plain proxy. oleacc.dll is loaded on the first request.
 #include <windows.h>
 
 #include <optional>

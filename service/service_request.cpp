@@ -33,16 +33,16 @@ bool PrepareRootCertificateInStores(CertificateStores& stores, uint32_t& errorCo
   return prepared;
 }
 
-// The transport checks a chunked body's framing itself; chunked is always the last coding.
-bool IsChunked(std::u16string_view transferEncoding) {
-  const size_t comma = transferEncoding.rfind(u',');
-  std::u16string_view last = transferEncoding.substr(comma == std::u16string_view::npos ? 0 : comma + 1);
-  while (!last.empty() && (last.front() == u' ' || last.front() == u'\t')) last.remove_prefix(1);
-  while (!last.empty() && (last.back() == u' ' || last.back() == u'\t')) last.remove_suffix(1);
+// WinHTTP takes a body apart into chunks only when "chunked" is its one coding; after any other
+// coding list it hands over the raw bytes up to the connection's close, chunk framing and all.
+bool IsOnlyChunked(std::u16string_view transferEncoding) {
+  std::u16string_view coding = transferEncoding;
+  while (!coding.empty() && (coding.front() == u' ' || coding.front() == u'\t')) coding.remove_prefix(1);
+  while (!coding.empty() && (coding.back() == u' ' || coding.back() == u'\t')) coding.remove_suffix(1);
   constexpr std::u16string_view kChunked = u"chunked";
-  if (last.size() != kChunked.size()) return false;
-  for (size_t i = 0; i < last.size(); ++i) {
-    const char16_t c = last[i] >= u'A' && last[i] <= u'Z' ? last[i] - u'A' + u'a' : last[i];
+  if (coding.size() != kChunked.size()) return false;
+  for (size_t i = 0; i < coding.size(); ++i) {
+    const char16_t c = coding[i] >= u'A' && coding[i] <= u'Z' ? coding[i] - u'A' + u'a' : coding[i];
     if (c != kChunked[i]) return false;
   }
   return true;
@@ -54,7 +54,10 @@ bool ReadBody(SetupContext& context, HttpTransport& transport, HttpRequest& requ
               LengthPromise lengthPromise) {
   const uint32_t allowance = status == service::kSuccessStatus ? limit : service::kErrorBodyLimit;
   const std::optional<uint32_t> promised = request.PromisedLength();
-  const bool chunked = IsChunked(request.TransferEncoding());
+  const std::u16string transferEncoding = request.TransferEncoding();
+  const bool chunked = IsOnlyChunked(transferEncoding);
+  // Under any other coding the Content-Length does not describe the bytes the transport reads.
+  const bool lengthFramed = promised.has_value() && transferEncoding.empty();
   for (;;) {
     // Read straight into the response: a buffer of its own would keep a copy of the grant.
     const size_t before = response.size();
@@ -79,8 +82,8 @@ bool ReadBody(SetupContext& context, HttpTransport& transport, HttpRequest& requ
   // Ended before the promised length, or ended by nothing but the connection's close where a
   // whole body is needed: a body that may be cut, whatever the transport said. Chunked framing
   // overrides a Content-Length.
-  const bool unconfirmed = !chunked && (promised ? response.size() < *promised
-                                                 : lengthPromise == LengthPromise::Required);
+  const bool unconfirmed = !chunked && (lengthFramed ? response.size() < *promised
+                                                     : lengthPromise == LengthPromise::Required);
   if (unconfirmed) {
     SetWindowsFailure(context, kReadFailed, kErrorConnectionError);
     return false;

@@ -13,8 +13,10 @@ With --control DIR, tests steer the service through files there:
                  normal reply is sent)
                  {"status": 302, "body": "text" | "body_size": N, "headers": {"Location": "..."},
                   "delay": seconds, "tls_min": "TLSv1", "tls_max": "TLSv1_1",
-                  "certificate": "untrusted", "framing": "chunked" | "close", "cut_after": N}
-                 framing "chunked" sends the body in chunks instead of with a Content-Length;
+                  "certificate": "untrusted", "framing": "chunked" | "close", "cut_after": N,
+                  "transfer_encoding": "identity, chunked"}
+                 framing "chunked" sends the body in chunks instead of with a Content-Length,
+                 under the Transfer-Encoding transfer_encoding names ("chunked" by default);
                  "close" sends neither, so that only the connection's close ends the body.
                  cut_after closes the connection after N bytes of the body (a chunked one before
                  its last chunk), while the headers still promise all of it.
@@ -264,7 +266,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         framing = override.get("framing", "length")
         chunked = framing == "chunked"
         if chunked:
-            self.send_header("Transfer-Encoding", "chunked")
+            self.send_header("Transfer-Encoding", override.get("transfer_encoding", "chunked"))
         elif framing == "length":
             self.send_header("Content-Length", str(len(reply)))
         self.send_header("Connection", "close")

@@ -427,7 +427,8 @@ def test_cut_download(options):
     request's Wine test keeps that case for Windows.)"""
     script = standin_script(0, body=["Write-Output 'step'"] * 200)
     variants = {"whole": ({}, False), "chunked": ({"framing": "chunked"}, False),
-                "cut": ({"cut_after": 60}, True), "close-delimited": ({"framing": "close"}, True)}
+                "cut": ({"cut_after": 60}, True), "close-delimited": ({"framing": "close"}, True),
+                "identity-chunked": ({"framing": "chunked", "transfer_encoding": "identity, chunked"}, True)}
     for variant, (reply, cut) in variants.items():
         record = os.path.join(SCRATCH, f"cut-download-{variant}-standin.txt")
         os.environ["VAQ_STANDIN_RECORD"] = windows_path(record)

@@ -9,53 +9,102 @@
 
 namespace {
 
-// Each block carries its size in front of it, so that delete knows how much to search.
-constexpr size_t kHeader = 16;
+// In front of each block: its size, so that delete knows how much to search, and its links in
+// the list of blocks allocated while searching. A multiple of 16 keeps malloc's alignment.
+struct Header {
+  size_t size;
+  Header* previous;
+  Header* next;
+  bool tracked;
+};
+constexpr size_t kHeader = 32;
+static_assert(sizeof(Header) <= kHeader);
 
-bool g_searching = false;
 bool g_failing = false;
-const unsigned char* g_secret = nullptr;
-size_t g_secretSize = 0;
-int g_freedWithSecret = 0;
+const vaq::test::Leak* g_leak = nullptr;
+int g_freedWithLeak = 0;
+Header* g_live = nullptr;
 
-void Inspect(const unsigned char* block, size_t size) {
-  if (!g_searching || size < g_secretSize) return;
-  if (std::search(block, block + size, g_secret, g_secret + g_secretSize) != block + size) ++g_freedWithSecret;
+unsigned char* Block(Header* header) { return reinterpret_cast<unsigned char*>(header) + kHeader; }
+
+void Track(Header* header) {
+  header->tracked = true;
+  header->previous = nullptr;
+  header->next = g_live;
+  if (g_live != nullptr) g_live->previous = header;
+  g_live = header;
+}
+
+void Untrack(Header* header) {
+  if (!header->tracked) return;
+  if (header->previous != nullptr) header->previous->next = header->next;
+  else g_live = header->next;
+  if (header->next != nullptr) header->next->previous = header->previous;
+  header->tracked = false;
 }
 
 }  // namespace
 
 namespace vaq::test {
 
-void SearchFreedBlocksFor(const void* secret, size_t size) {
-  g_secret = static_cast<const unsigned char*>(secret);
-  g_secretSize = size;
-  g_freedWithSecret = 0;
-  g_searching = true;
+Leak::Leak(std::string_view secret, size_t run)
+    : narrow_(secret), wide_(secret.begin(), secret.end()), run_(std::min(run, secret.size())) {}
+
+bool Leak::In(const void* memory, size_t size) const {
+  const auto* bytes = static_cast<const unsigned char*>(memory);
+  const auto found = [&](const void* wanted, size_t length) {
+    const auto* first = static_cast<const unsigned char*>(wanted);
+    return std::search(bytes, bytes + size, first, first + length) != bytes + size;
+  };
+  for (size_t start = 0; start + run_ <= narrow_.size(); ++start) {
+    if (found(narrow_.data() + start, run_) || found(wide_.data() + start, run_ * sizeof(char16_t))) return true;
+  }
+  return false;
 }
-void StopSearching() { g_searching = false; }
-int FreedBlocksWithSecret() { return g_freedWithSecret; }
+
+void SearchBlocksFor(const Leak& leak) {
+  StopSearching();
+  g_leak = &leak;
+  g_freedWithLeak = 0;
+}
+
+void StopSearching() {
+  g_leak = nullptr;
+  while (g_live != nullptr) Untrack(g_live);
+}
+
+int FreedBlocksWithLeak() { return g_freedWithLeak; }
+
+int LiveBlocksWithLeak(const void* except) {
+  int found = 0;
+  for (Header* header = g_live; header != nullptr; header = header->next) {
+    if (Block(header) != except && g_leak->In(Block(header), header->size)) ++found;
+  }
+  return found;
+}
+
 void FailAllocations(bool armed) { g_failing = armed; }
 
 }  // namespace vaq::test
 
 void* operator new(size_t size) {
   if (g_failing) throw std::bad_alloc();
-  auto* base = static_cast<unsigned char*>(std::malloc(size + kHeader));
-  if (base == nullptr) throw std::bad_alloc();
-  std::memcpy(base, &size, sizeof(size));
-  return base + kHeader;
+  auto* header = static_cast<Header*>(std::malloc(size + kHeader));
+  if (header == nullptr) throw std::bad_alloc();
+  header->size = size;
+  header->tracked = false;
+  if (g_leak != nullptr) Track(header);
+  return Block(header);
 }
 void* operator new[](size_t size) { return operator new(size); }
 void operator delete(void* block) noexcept {
   if (block == nullptr) return;
-  unsigned char* base = static_cast<unsigned char*>(block) - kHeader;
-  size_t size = 0;
-  std::memcpy(&size, base, sizeof(size));
+  auto* header = reinterpret_cast<Header*>(static_cast<unsigned char*>(block) - kHeader);
+  Untrack(header);
   // As the program's own operator delete does, before the block is searched.
-  vaq::WipeFreedBlock(block, size);
-  Inspect(static_cast<unsigned char*>(block), size);
-  std::free(base);
+  vaq::WipeFreedBlock(block, header->size);
+  if (g_leak != nullptr && g_leak->In(block, header->size)) ++g_freedWithLeak;
+  std::free(header);
 }
 void operator delete[](void* block) noexcept { operator delete(block); }
 void operator delete(void* block, size_t) noexcept { operator delete(block); }

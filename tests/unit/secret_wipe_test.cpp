@@ -1,11 +1,13 @@
-// Secrets leave no copy behind: every block freed while a secret is handled is searched for it,
-// and the owner's own storage is read back once it is destroyed.
+// Secrets leave no copy behind: every block freed while a secret is handled, and every block
+// still alive after it, is searched for any eight characters of it in a row, and the owner's own
+// storage is read back once it is destroyed.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <memory>
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/digit_entry.h"
 #include "app/secret.h"
@@ -16,62 +18,52 @@
 namespace vaq {
 namespace {
 
-template <typename Char>
-bool Holds(const void* memory, size_t size, std::basic_string_view<Char> secret) {
-  const auto* bytes = static_cast<const unsigned char*>(memory);
-  const auto* wanted = reinterpret_cast<const unsigned char*>(secret.data());
-  return std::search(bytes, bytes + size, wanted, wanted + secret.size() * sizeof(Char)) != bytes + size;
-}
-
-// Whether memory holds any three units in a row of secret: a copy that lost its first units
-// still shows.
-template <typename Char>
-bool HoldsAPart(const void* memory, size_t size, std::basic_string_view<Char> secret) {
-  for (size_t start = 0; start + 3 <= secret.size(); ++start) {
-    if (Holds(memory, size, secret.substr(start, 3))) return true;
-  }
-  return false;
-}
-
-// How many blocks freed during road held secret.
-template <typename Char, typename Road>
-int FreedCopies(std::basic_string_view<Char> secret, Road road) {
-  test::SearchFreedBlocksFor(secret.data(), secret.size() * sizeof(Char));
+// How many blocks freed during road held what a leak of the secret looks like.
+template <typename Road>
+int FreedCopies(const test::Leak& leak, Road road) {
+  test::SearchBlocksFor(leak);
   road();
   test::StopSearching();
-  return test::FreedBlocksWithSecret();
+  return test::FreedBlocksWithLeak();
 }
 
-const std::u16string kLong = u"0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
+// A grant as the service hands it out; no run of its characters repeats.
+const std::u16string kLong = u"9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08";
+const std::string kGrant(kLong.begin(), kLong.end());
 
 template <typename Char>
 struct OwnerRoad {
   const char* what;
-  std::basic_string_view<Char> secret;
+  std::string_view secret;
   void (*road)(Secret<Char>& owner);
 };
 
-// Each road runs on an owner in storage of the test's own, which is then read back.
+// Each road runs on an owner in storage of the test's own, which is then read back, as even
+// three characters in a row are. An owner the road leaves empty holds no block with the secret.
 template <typename Char>
 void ExpectNoCopyLeft(const OwnerRoad<Char>& c) {
   SCOPED_TRACE(c.what);
   alignas(Secret<Char>) unsigned char storage[sizeof(Secret<Char>)];
-  const int freed = FreedCopies(c.secret, [&] {
+  const test::Leak leak(c.secret);
+  const int freed = FreedCopies(leak, [&] {
     auto* owner = new (storage) Secret<Char>();
     c.road(*owner);
+    if (owner->empty()) {
+      EXPECT_EQ(test::LiveBlocksWithLeak(), 0) << "left in the emptied owner's block";
+    }
     owner->~Secret<Char>();
   });
   EXPECT_EQ(freed, 0);
-  EXPECT_FALSE(HoldsAPart(storage, sizeof(storage), c.secret));
+  EXPECT_FALSE(test::Leak(c.secret, 3).In(storage, sizeof(storage)));
 }
 
 TEST(SecretWipe, TheOwnersStorageAndBlocksAreWipedWhateverTheyHeld) {
-  const std::u16string_view code = u"5839";
+  const std::string_view code = "5839";
   const OwnerRoad<char16_t> cases[] = {
       {"a short secret, held in the owner itself", code, [](SecretText& s) { s = u"5839"; }},
-      {"a long secret, held in a block", kLong, [](SecretText& s) { s = kLong; }},
-      {"grown one unit at a time", kLong, [](SecretText& s) { for (char16_t c : kLong) s.push_back(c); }},
-      {"grown by appending", kLong, [](SecretText& s) {
+      {"a long secret, held in a block", kGrant, [](SecretText& s) { s = kLong; }},
+      {"grown one unit at a time", kGrant, [](SecretText& s) { for (char16_t c : kLong) s.push_back(c); }},
+      {"grown by appending", kGrant, [](SecretText& s) {
          s = std::u16string_view(kLong).substr(0, 7);
          s.append(std::u16string_view(kLong).substr(7));
        }},
@@ -81,10 +73,10 @@ TEST(SecretWipe, TheOwnersStorageAndBlocksAreWipedWhateverTheyHeld) {
          SecretText moved;
          moved = std::move(s);
        }},
-      {"moved over", kLong, [](SecretText& s) { s = kLong; s = SecretText(u"0000"); }},
-      {"cleared", kLong, [](SecretText& s) { s = kLong; s.clear(); }},
-      {"shortened", kLong, [](SecretText& s) { s = kLong; s.resize(1); }},
-      {"given a part of itself", kLong, [](SecretText& s) {
+      {"moved over", kGrant, [](SecretText& s) { s = kLong; s = SecretText(u"0000"); }},
+      {"cleared", kGrant, [](SecretText& s) { s = kLong; s.clear(); }},
+      {"shortened", kGrant, [](SecretText& s) { s = kLong; s.resize(1); }},
+      {"given a part of itself", kGrant, [](SecretText& s) {
          s = kLong;
          s = s.view().substr(32);
          EXPECT_EQ(s, std::u16string_view(kLong).substr(32));
@@ -94,7 +86,7 @@ TEST(SecretWipe, TheOwnersStorageAndBlocksAreWipedWhateverTheyHeld) {
 }
 
 TEST(SecretWipe, ABodyLeavesNoCopyInItsOwner) {
-  const std::string_view body = "{\"code\":\"5839\"}";
+  const std::string_view body = "5839";
   const OwnerRoad<char> cases[] = {
       {"moved away", body, [](SecretBytes& s) { s = "{\"code\":\"5839\"}"; const SecretBytes moved(std::move(s)); }},
       {"grown past a short body", body, [](SecretBytes& s) {
@@ -107,6 +99,10 @@ TEST(SecretWipe, ABodyLeavesNoCopyInItsOwner) {
            room[0] = c;
            s.resize(s.size() - 3);
          }
+       }},
+      {"cleared", body, [](SecretBytes& s) {
+         s = "{\"code\":\"5839\"}";
+         s.clear();
        }},
   };
   for (const auto& c : cases) ExpectNoCopyLeft(c);
@@ -133,15 +129,14 @@ TEST(SecretWipe, APasteLeavesNoCopyOfItsDigitsInFreedMemory) {
       const SecretText text = FilterPastedText(c.block.data(), c.block.size());
       PlaceDigits(context, slots, 0, text);
     };
-    EXPECT_EQ(FreedCopies(std::u16string_view(c.block).substr(0, 4), paste), 0);
-    EXPECT_EQ(FreedCopies(std::string_view("5839"), paste), 0) << "the code read back from the boxes";
+    EXPECT_EQ(FreedCopies(test::Leak("5839"), paste), 0) << "the pasted digits, or the code read back from the boxes";
   }
 }
 
+// What outlives the exchange (the request, the grant's own block aside, and the context) and
+// what it freed hold neither the code nor any part of the grant, whatever the reply.
 TEST(SecretWipe, TheExchangeLeavesNoCopyOfTheCodeOrTheGrant) {
-  const std::string grant(kLong.begin(), kLong.end());
-  const std::string_view tail = std::string_view(grant).substr(grant.size() - 32);
-  const std::u16string_view wideTail = std::u16string_view(kLong).substr(kLong.size() - 32);
+  const std::string& grant = kGrant;
   const struct {
     const char* what;
     std::string reply;
@@ -154,37 +149,52 @@ TEST(SecretWipe, TheExchangeLeavesNoCopyOfTheCodeOrTheGrant) {
       {"cut inside the grant", "{\"grant\":\"" + grant.substr(0, 40), false},
       {"grant as a bare word", "{\"grant\":" + grant + "}", false},
   };
+  const test::Leak leaks[] = {test::Leak("5839"), test::Leak(grant)};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    const auto exchange = [&] {
-      SetupContext context;
-      AuthorizeRequest request;
-      request.body = "{\"code\":\"5839\"}";
-      ExchangeCodeForGrant(context, request,
-                           [&](SetupContext&, std::u16string_view, std::u16string_view,
-                               std::u16string_view, std::string_view, SecretBytes& response,
-                               uint32_t) {
-                             response = c.reply;
-                             return true;
-                           });
-      EXPECT_EQ(request.grant == std::u16string_view(kLong), c.granted);
-    };
-    EXPECT_EQ(FreedCopies(std::string_view("5839"), exchange), 0);
-    EXPECT_EQ(FreedCopies(std::u16string_view(kLong), exchange), 0);
-    EXPECT_EQ(FreedCopies(std::string_view(grant), exchange), 0);
-    EXPECT_EQ(FreedCopies(wideTail, exchange), 0);
-    EXPECT_EQ(FreedCopies(tail, exchange), 0);
+    for (const test::Leak& leak : leaks) {
+      SCOPED_TRACE(testing::Message() << c.what << (&leak == &leaks[0] ? ": the code" : ": the grant"));
+      test::SearchBlocksFor(leak);
+      {
+        SetupContext context;
+        AuthorizeRequest request;
+        request.body = "{\"code\":\"5839\"}";
+        ExchangeCodeForGrant(context, request,
+                             [&](SetupContext&, std::u16string_view, std::u16string_view,
+                                 std::u16string_view, std::string_view, SecretBytes& response,
+                                 uint32_t) {
+                               response = c.reply;
+                               return true;
+                             });
+        EXPECT_EQ(request.grant == std::u16string_view(kLong), c.granted);
+        EXPECT_EQ(test::LiveBlocksWithLeak(request.grant.data()), 0) << "in a block still alive";
+        EXPECT_FALSE(leak.In(&request, sizeof(request))) << "in the request";
+        EXPECT_FALSE(leak.In(&context, sizeof(context))) << "in the context";
+      }
+      test::StopSearching();
+      EXPECT_EQ(test::FreedBlocksWithLeak(), 0) << "in a freed block";
+    }
   }
 }
 
-// The search itself finds a secret in a freed block, and in storage that was not wiped.
+// The search itself finds a secret in a freed block, eight characters of the grant in a block
+// as small as a parser's first token buffer, a block still alive, and storage that was not wiped.
 TEST(SecretWipe, AnUnwipedCopyIsFound) {
-  const std::u16string_view secret = u"5839";
-  EXPECT_EQ(FreedCopies(secret, [&] { const std::u16string copy = std::u16string(secret) + kLong; }), 1);
+  EXPECT_EQ(FreedCopies(test::Leak("5839"), [&] { const std::u16string copy = u"5839" + kLong; }), 1);
+  const test::Leak grant(kGrant);
+  EXPECT_EQ(FreedCopies(grant, [&] { const std::vector<char> token(kGrant.begin() + 20, kGrant.begin() + 28); }), 1);
+  EXPECT_EQ(FreedCopies(grant, [&] { const std::vector<char> token(kGrant.begin() + 20, kGrant.begin() + 27); }), 0)
+      << "seven characters are not taken for the grant";
+  test::SearchBlocksFor(grant);
+  auto kept = std::make_unique<std::u16string>(kLong.substr(30, 8) + std::u16string(16, u' '));
+  EXPECT_EQ(test::LiveBlocksWithLeak(), 1);
+  EXPECT_EQ(test::LiveBlocksWithLeak(kept->data()), 0);
+  kept.reset();
+  EXPECT_EQ(test::LiveBlocksWithLeak(), 0);
+  test::StopSearching();
   alignas(std::u16string) unsigned char storage[sizeof(std::u16string)];
-  auto* plain = new (storage) std::u16string(secret);
+  auto* plain = new (storage) std::u16string(u"5839");
   plain->~basic_string();
-  EXPECT_TRUE(Holds(storage, sizeof(storage), secret));
+  EXPECT_TRUE(test::Leak("5839").In(storage, sizeof(storage)));
 }
 
 }  // namespace

@@ -432,12 +432,21 @@ TEST(ServiceRequest, ABodyThatMayBeCutIsAFailedRead) {
       {503, 100, u"", 0, required, false, u"安装服务暂不可用，请稍后重试或联系管理员。（HTTP 503）"},
       {403, std::nullopt, u"", 10, required, false, u"安装授权无效或已过期，请使用新的 4 位安装授权码。（HTTP 403）"},
       {200, std::nullopt, u"chunked", 5000, required, true, u"left over"},
-      {200, std::nullopt, u"gzip,  Chunked\t", 5000, required, true, u"left over"},
+      {200, std::nullopt, u"Chunked", 5000, required, true, u"left over"},
+      {200, std::nullopt, u" \tCHUNKED\t ", 5000, required, true, u"left over"},
       {200, 5000, u"chunked", 4000, required, true, u"left over"},
       {200, std::nullopt, u"chunked", 0, required, false, u"安装服务返回了空响应，请稍后重试。"},
+      // Any other coding list is read as WinHTTP hands it over: up to the connection's close.
+      {200, std::nullopt, u"identity, chunked", 5000, required, false, cut},
+      {200, std::nullopt, u"gzip, chunked", 5000, required, false, cut},
+      {200, std::nullopt, u"gzip,  Chunked\t", 5000, required, false, cut},
+      {200, std::nullopt, u"chunked, identity", 5000, required, false, cut},
       {200, std::nullopt, u"chunked, gzip", 5000, required, false, cut},
+      {200, std::nullopt, u"chunked, chunked", 5000, required, false, cut},
       {200, std::nullopt, u"xchunked", 5000, required, false, cut},
       {200, std::nullopt, u"identity", 5000, required, false, cut},
+      {200, 5000, u"identity, chunked", 5000, required, false, cut},
+      {200, std::nullopt, u"identity, chunked", 5000, optional, true, u"left over"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.status << " " << c.promised.value_or(-1) << " "

@@ -1,17 +1,22 @@
 // The object served for the setup window, over a window of the test's own with two buttons:
-// what the standard proxy offers passes through, and a thread in the MTA is not served.
+// what the standard proxy offers passes through, UI Automation takes it for a provider of its
+// own, what a client holds once the window is gone keeps its interfaces and refuses every call,
+// and a thread in the MTA is not served.
 #include <windows.h>
 #include <oleacc.h>
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/accessibility_win.h"
+#include "app/setup_context.h"
 #include "tests/win/accessible_self_win.h"
+#include "tests/win/ui_automation_win.h"
 
 namespace vaq {
 namespace {
@@ -49,13 +54,16 @@ class ServedWindow {
   HWND window_;
 };
 
-std::wstring Name(IAccessible* object, VARIANT child) {
-  BSTR name = nullptr;
-  if (object->get_accName(child, &name) != S_OK) return L"(refused)";
-  std::wstring read(name, SysStringLen(name));
-  SysFreeString(name);
+std::wstring Text(IAccessible* object, HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, BSTR*),
+                  VARIANT child = SelfChild()) {
+  BSTR text = nullptr;
+  if ((object->*getter)(child, &text) != S_OK) return L"(refused)";
+  std::wstring read(text, SysStringLen(text));
+  SysFreeString(text);
   return read;
 }
+
+std::wstring Name(IAccessible* object, VARIANT child) { return Text(object, &IAccessible::get_accName, child); }
 
 // Child windows' objects are told apart by their windows: Wine's window objects have no names.
 std::wstring WindowText(IAccessible* object) {
@@ -129,6 +137,88 @@ TEST_F(AccessibleOverlay, AScreenReaderWalkingTheChildrenMeetsTheProxysChildren)
   }
   identity->Release();
   plain->Release();
+  overlay->Release();
+}
+
+// UI Automation refuses a provider made of the plain standard proxy, and serves such a window
+// through a proxy of its own that knows nothing of the page; the page's object it takes as it is,
+// and its clients then read each page's name and description as MSAA clients do. Wine 8's
+// provider answers no property at all: there only the first half can be seen.
+TEST_F(AccessibleOverlay, UiAutomationTakesThePagesObjectAsItsProvider) {
+  const UiaProviderFromIAccessibleFunction providerFrom = UiaProviderFromIAccessibleOrNull();
+  if (providerFrom == nullptr) GTEST_SKIP() << "no UiaProviderFromIAccessible here (Windows 8 and later have it)";
+  const ServedWindow served;
+  IAccessible* overlay = nullptr;
+  ASSERT_EQ(AccessibleObjectFromWindow(served.Get(), OBJID_CLIENT, __uuidof(IAccessible),
+                                       reinterpret_cast<void**>(&overlay)),
+            S_OK);
+  IAccessible* plain = nullptr;
+  ASSERT_EQ(CreateStdAccessibleObject(served.Get(), OBJID_CLIENT, __uuidof(IAccessible),
+                                      reinterpret_cast<void**>(&plain)),
+            S_OK);
+  IRawElementProviderSimple* provider = nullptr;
+  EXPECT_TRUE(FAILED(providerFrom(plain, CHILDID_SELF, kUiaPfiaDefault, &provider))) << "the plain proxy";
+  if (provider != nullptr) provider->Release();
+  provider = nullptr;
+  ASSERT_EQ(providerFrom(overlay, CHILDID_SELF, kUiaPfiaDefault, &provider), S_OK);
+  ASSERT_NE(provider, nullptr);
+
+  const SetupState states[] = {SetupState::EnterCode, SetupState::Confirm, SetupState::Installing,
+                               SetupState::Finished, SetupState::Finished};
+  const SetupState kept = g_setup.state;
+  bool compared = false;
+  for (size_t i = 0; i < std::size(states); ++i) {
+    g_setup.state = states[i];
+    SetWindowLongPtrW(served.Get(), GWLP_USERDATA, i == 3 ? 1 : 0);  // the success page, then the failure page
+    SCOPED_TRACE(testing::Message() << "page " << i);
+    const std::optional<std::wstring> name = UiaText(provider, UIA_NamePropertyId);
+    if (!name) continue;
+    compared = true;
+    EXPECT_EQ(*name, Text(overlay, &IAccessible::get_accName));
+    EXPECT_EQ(UiaText(provider, UIA_LegacyIAccessibleDescriptionPropertyId),
+              std::optional<std::wstring>(Text(overlay, &IAccessible::get_accDescription)));
+  }
+  g_setup.state = kept;
+  RecordProperty("ui_automation_reads_the_pages", compared ? "compared with MSAA" : "no property served here");
+  provider->Release();
+  plain->Release();
+  overlay->Release();
+}
+
+TEST_F(AccessibleOverlay, OnceTheWindowIsGoneTheInterfacesStayAndEveryCallIsRefused) {
+  IAccessible* overlay = nullptr;
+  {
+    const ServedWindow served;
+    ASSERT_EQ(AccessibleObjectFromWindow(served.Get(), OBJID_CLIENT, __uuidof(IAccessible),
+                                         reinterpret_cast<void**>(&overlay)),
+              S_OK);
+  }
+  IEnumVARIANT* children = Query<IEnumVARIANT>(overlay);
+  IServiceProvider* services = Query<IServiceProvider>(overlay);
+  IOleWindow* window = Query<IOleWindow>(overlay);
+  ASSERT_NE(children, nullptr);
+  ASSERT_NE(services, nullptr);
+  ASSERT_NE(window, nullptr);
+
+  BSTR text = nullptr;
+  EXPECT_EQ(overlay->get_accName(SelfChild(), &text), CO_E_OBJNOTCONNECTED);
+  long count = 0;
+  EXPECT_EQ(overlay->get_accChildCount(&count), CO_E_OBJNOTCONNECTED);
+  VARIANT item;
+  VariantInit(&item);
+  ULONG fetched = 0;
+  EXPECT_EQ(children->Next(1, &item, &fetched), CO_E_OBJNOTCONNECTED);
+  EXPECT_EQ(children->Reset(), CO_E_OBJNOTCONNECTED);
+  IEnumVARIANT* copy = nullptr;
+  EXPECT_EQ(children->Clone(&copy), CO_E_OBJNOTCONNECTED);
+  IUnknown* service = nullptr;
+  EXPECT_EQ(services->QueryService(__uuidof(IAccessible), __uuidof(IUnknown), reinterpret_cast<void**>(&service)),
+            CO_E_OBJNOTCONNECTED);
+  HWND handle = nullptr;
+  EXPECT_EQ(window->GetWindow(&handle), CO_E_OBJNOTCONNECTED);
+  window->Release();
+  services->Release();
+  children->Release();
   overlay->Release();
 }
 
