@@ -103,6 +103,14 @@ Interface* Query(IUnknown* object) {
   return SUCCEEDED(object->QueryInterface(__uuidof(Interface), reinterpret_cast<void**>(&found))) ? found : nullptr;
 }
 
+// The page's object as a client gets it, and the plain standard proxy of the same window.
+void PageAndPlainProxy(HWND window, IAccessible*& overlay, IAccessible*& plain) {
+  ASSERT_EQ(AccessibleObjectFromWindow(window, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&overlay)),
+            S_OK);
+  ASSERT_EQ(CreateStdAccessibleObject(window, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&plain)),
+            S_OK);
+}
+
 class AccessibleOverlay : public testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
@@ -112,13 +120,8 @@ class AccessibleOverlay : public testing::Test {
 TEST_F(AccessibleOverlay, AScreenReaderWalkingTheChildrenMeetsTheProxysChildren) {
   const ServedWindow served;
   IAccessible* overlay = nullptr;
-  ASSERT_EQ(AccessibleObjectFromWindow(served.Get(), OBJID_CLIENT, __uuidof(IAccessible),
-                                       reinterpret_cast<void**>(&overlay)),
-            S_OK);
   IAccessible* plain = nullptr;
-  ASSERT_EQ(CreateStdAccessibleObject(served.Get(), OBJID_CLIENT, __uuidof(IAccessible),
-                                      reinterpret_cast<void**>(&plain)),
-            S_OK);
+  ASSERT_NO_FATAL_FAILURE(PageAndPlainProxy(served.Get(), overlay, plain));
   EXPECT_NE(Name(overlay, SelfChild()), Name(plain, SelfChild())) << "the page's object, not the plain proxy";
 
   const std::vector<std::wstring> seen = Children(overlay);
@@ -149,13 +152,8 @@ TEST_F(AccessibleOverlay, UiAutomationTakesThePagesObjectAsItsProvider) {
   if (providerFrom == nullptr) GTEST_SKIP() << "no UiaProviderFromIAccessible here (Windows 8 and later have it)";
   const ServedWindow served;
   IAccessible* overlay = nullptr;
-  ASSERT_EQ(AccessibleObjectFromWindow(served.Get(), OBJID_CLIENT, __uuidof(IAccessible),
-                                       reinterpret_cast<void**>(&overlay)),
-            S_OK);
   IAccessible* plain = nullptr;
-  ASSERT_EQ(CreateStdAccessibleObject(served.Get(), OBJID_CLIENT, __uuidof(IAccessible),
-                                      reinterpret_cast<void**>(&plain)),
-            S_OK);
+  ASSERT_NO_FATAL_FAILURE(PageAndPlainProxy(served.Get(), overlay, plain));
   IRawElementProviderSimple* provider = nullptr;
   EXPECT_TRUE(FAILED(providerFrom(plain, CHILDID_SELF, kUiaPfiaDefault, &provider))) << "the plain proxy";
   if (provider != nullptr) provider->Release();
