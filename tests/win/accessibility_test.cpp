@@ -177,14 +177,22 @@ class Announcements : public dev_service::ServiceTest {
         std::lock_guard<std::mutex> lock(g_mutex);
         g_window = window;
       }
-      // The first frame is on screen before anything is typed: what it shows is not news.
-      if (window != nullptr) UpdateWindow(window);
+      // The first frame is on screen before anything is typed: what it shows is not news. A
+      // repaint is asked for and waited on until the window's thread has painted, since a
+      // change typed before that would be the first frame, and so no news.
+      if (window != nullptr) {
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        const auto deadline = std::chrono::steady_clock::now() + kPatience;
+        while (GetUpdateRect(window, nullptr, FALSE) && std::chrono::steady_clock::now() < deadline) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+      }
       // A run that got stuck is ended here.
       if (window == nullptr || !drive(window)) PostThreadMessageW(windowThread, WM_QUIT, 0, 0);
       driven = true;
     });
     const int exitCode = SetupMain(GetModuleHandleW(nullptr));
-    // The driver may still be sending to this thread (UpdateWindow): answer until it is done.
+    // The driver may still be sending to this thread (RedrawWindow): answer until it is done.
     while (!driven) {
       MSG message;
       while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
