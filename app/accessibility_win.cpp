@@ -6,10 +6,11 @@
 #include <utility>
 
 #include "app/control_subclass_win.h"
-#include "app/setup_context.h"
-#include "app/system_library_win.h"
-#include "app/wide_win.h"
+#include "base/setup_context.h"
+#include "base/system_library_win.h"
+#include "base/wide_win.h"
 #include "ui/page.h"
+#include "ui/page_win.h"
 
 namespace vaq {
 namespace {
@@ -78,7 +79,7 @@ struct AccessibleTexts {
 using TextsSource = AccessibleTexts (*)(HWND);
 
 PageKind PageOf(HWND window) {
-  return {g_setup.state, GetWindowLongPtrW(window, GWLP_USERDATA) != 0, g_setup.startFailure};
+  return {g_setup.state, OutcomeSucceeded(window), g_setup.startFailure};
 }
 
 AccessibleTexts PageTexts(HWND window) {

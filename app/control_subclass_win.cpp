@@ -4,10 +4,10 @@
 #include <string>
 
 #include "app/accessibility_win.h"
-#include "app/handles_win.h"
-#include "app/setup_context.h"
-#include "app/text.h"
-#include "app/wide_win.h"
+#include "base/handles_win.h"
+#include "base/setup_context.h"
+#include "base/text.h"
+#include "base/wide_win.h"
 
 namespace vaq {
 

@@ -1,6 +1,6 @@
 #include "app/digit_entry.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace vaq {
 

@@ -1,6 +1,6 @@
 #include "app/file_name_grant.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace vaq {
 namespace {

@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/secret.h"
+#include "base/secret.h"
 
 namespace vaq {
 

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "app/text.h"
-#include "install/failure_text.h"
-#include "service/service_contract.h"
+#include "base/failure_text.h"
+#include "base/service_contract.h"
+#include "base/text.h"
 
 namespace vaq {
 

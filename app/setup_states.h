@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "app/digit_entry.h"
-#include "app/setup_context.h"
+#include "base/setup_context.h"
 
 namespace vaq {
 

@@ -4,19 +4,29 @@
 #include <string>
 
 #include "app/accessibility_win.h"
-#include "app/handles_win.h"
-#include "app/wide_win.h"
 #include "app/window_presentation_win.h"
+#include "base/handles_win.h"
+#include "base/wide_win.h"
 #include "install/error_copy_win.h"
-#include "install/installation_worker_win.h"
+#include "install/install_platform_win.h"
 #include "service/authorization_win.h"
+#include "service/service_request_win.h"
 #include "ui/layout_win.h"
+#include "ui/page_win.h"
 
 namespace vaq {
 
 namespace {
 
 HWND AsWindow(WindowHandle control) { return static_cast<HWND>(control); }
+
+// Thread entry of one installation; the parameter is the setup window.
+DWORD WINAPI InstallationWorker(LPVOID window) {
+  WindowsInstallPlatform platform;
+  // The script runs as administrator and nothing else tells a cut one from a whole one.
+  RunInstallation(g_setup, window, platform, WindowsServiceRequester(LengthPromise::Required));
+  return 0;
+}
 
 }  // namespace
 
@@ -69,10 +79,10 @@ void WindowControls::WaitAndCloseThread(ThreadHandle thread) {
   WaitForSingleObject(owned.Get(), INFINITE);
 }
 
-bool WindowControls::Succeeded() { return GetWindowLongPtrW(window_, GWLP_USERDATA) != 0; }
+bool WindowControls::Succeeded() { return OutcomeSucceeded(window_); }
 
 void WindowControls::SetSucceeded(bool succeeded) {
-  SetWindowLongPtrW(window_, GWLP_USERDATA, succeeded ? 1 : 0);
+  SetOutcome(window_, succeeded);
 }
 
 int WindowControls::GetWindowDpi() { return vaq::GetWindowDpi(window_); }

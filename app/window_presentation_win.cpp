@@ -1,6 +1,6 @@
 #include "app/window_presentation_win.h"
 
-#include "app/setup_context.h"
+#include "base/setup_context.h"
 #include "ui/button_win.h"
 #include "ui/frame_win.h"
 #include "ui/layout_win.h"

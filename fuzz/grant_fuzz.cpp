@@ -1,7 +1,7 @@
 // The grant taken from the authorization reply: the fuzz bytes are the reply of a substitute
 // service. A grant comes out only when it is 64 lowercase hex characters, and then exactly the
 // reply's "grant" member; otherwise a failure text says why. The body is wiped on every path.
-#include "app/text.h"
+#include "base/text.h"
 #include "fuzz/fuzz_support.h"
 #include "service/authorization.h"
 

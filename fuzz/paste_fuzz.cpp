@@ -3,7 +3,7 @@
 // digits into the boxes and changes nothing at all when it refuses the text.
 // Input: byte 0 picks the box, byte 1 the boxes already filled; the rest is the clipboard block.
 #include "app/digit_entry.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "fuzz/fuzz_support.h"
 #include "tests/unit/fake_digit_slots.h"
 

@@ -1,7 +1,7 @@
 // RedactCredentials never lets a credential run through, never exceeds its bound, and keeps
 // no control character but TAB and LF.
+#include "base/failure_text.h"
 #include "fuzz/fuzz_support.h"
-#include "install/failure_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const vaq::fuzz::ExactWide input(data, size);

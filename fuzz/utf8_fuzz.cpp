@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/failure_text.h"
 #include "fuzz/fuzz_support.h"
-#include "install/failure_text.h"
 
 namespace {
 

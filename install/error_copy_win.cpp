@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/handles_win.h"
-#include "install/failure_text.h"
+#include "base/failure_text.h"
+#include "base/handles_win.h"
 
 namespace vaq {
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "app/setup_context.h"
+#include "base/setup_context.h"
 
 namespace vaq {
 

@@ -5,8 +5,8 @@
 #include <sddl.h>
 #include <shlobj.h>
 
-#include "app/handles_win.h"
-#include "app/wide_win.h"
+#include "base/handles_win.h"
+#include "base/wide_win.h"
 
 namespace vaq {
 namespace {

@@ -4,9 +4,10 @@
 #include <array>
 #include <exception>
 
-#include "app/text.h"
-#include "install/failure_text.h"
-#include "service/service_contract.h"
+#include "base/failure_text.h"
+#include "base/service_contract.h"
+#include "base/text.h"
+#include "install/powershell_path.h"
 
 namespace vaq {
 namespace {
@@ -17,7 +18,6 @@ using Process = InstallPlatform::Process;
 constexpr std::u16string_view kWorkDirectoryPrefix = u"\\VAQ-Setup-";
 constexpr std::u16string_view kScriptName = u"\\install.ps1";
 constexpr std::u16string_view kErrorName = u"\\error.txt";
-constexpr std::u16string_view kPowerShellTail = u"\\WindowsPowerShell\\v1.0\\powershell.exe";
 constexpr std::u16string_view kPowerShellArguments =
     u" -NoProfile -NonInteractive -ExecutionPolicy Bypass -File ";
 // Protected: nothing inherited from ProgramData, so ordinary users can neither read nor change.

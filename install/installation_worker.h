@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/setup_context.h"
-#include "service/service_request.h"
+#include "base/service_contract.h"
+#include "base/setup_context.h"
 
 namespace vaq {
 

@@ -29,7 +29,7 @@ import xml.etree.ElementTree as ET
 from pathlib import Path
 
 KIT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(KIT, "tools"))
+sys.path.insert(0, os.path.join(KIT, "tools", "dev_service"))
 import dev_service  # noqa: E402  (the kit's copy, beside the runner)
 
 CODE = "4711"
@@ -234,7 +234,7 @@ class Run:
         self.flavours = []
         self.cleanups = []
         self.grant = secrets.token_hex(32)
-        # What the programs are told about the machine (tools/machine_gate_win.h).
+        # What the programs are told about the machine (tools/common/machine_gate_win.h).
         self.environment = dict(os.environ)
         if options.disposable:
             self.environment["VAQ_DISPOSABLE_MACHINE"] = "1"
@@ -318,7 +318,7 @@ class Run:
         os.makedirs(control)
         self.service_log = open(os.path.join(self.out, "service.log"), "ab")
         self.service = subprocess.Popen(
-            [sys.executable, os.path.join(KIT, "tools", "dev_service.py"), "--port", "443", "--state", state,
+            [sys.executable, os.path.join(KIT, "tools", "dev_service", "dev_service.py"), "--port", "443", "--state", state,
              "--control", control, "--code", CODE, "--grant", self.grant],
             stdout=self.service_log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
         self.cleanups.append(self.stop_service)

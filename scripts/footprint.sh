@@ -3,7 +3,7 @@
 # figures, one line each with its bar, each against a baseline measured in the same run:
 #   size        stripped release exe of each flavour against 340 KiB, and what costs its bytes
 #   start-up    process start to the code page on screen under Wine, against the yardstick
-#               (tools/footprint_yardstick_win.cpp: the installer's load-time imports, fonts and
+#               (tools/footprint/footprint_yardstick_win.cpp: the installer's load-time imports, fonts and
 #               page); the two run in turn, A B A B, in one Wine session; median and spread
 #   memory      peak working set and private bytes at the code page, against the yardstick
 #   installing  CPU over 20 s while the spinner runs, against the yardstick presenting a frame of

@@ -37,6 +37,7 @@ timed "host build" cmake -S . -B build/host -G Ninja -DCMAKE_BUILD_TYPE=Debug
 timed "host build" cmake --build build/host
 timed "host suite" ctest --test-dir build/host --output-on-failure --output-junit "$results/host.xml" || failed=1
 timed fuzzers check fuzzers scripts/fuzz.sh 10
+check "include layers" scripts/check-layers.sh
 
 # The kit for real Windows builds every flavour; each Windows suite runs its runner under Wine.
 timed "Windows kit" check windows_kit scripts/windows-kit.sh

@@ -11,7 +11,7 @@ flavours=("$@")
 [ ${#flavours[@]} -gt 0 ] || flavours=("${FLAVOURS[@]}")
 kit=build/windows-kit
 rm -rf "$kit" build/windows-kit.zip
-mkdir -p "$kit/tools" "$kit/tests/e2e" "$kit/app" "$kit/runner"
+mkdir -p "$kit/tools/dev_service" "$kit/tools/standins" "$kit/tests/e2e" "$kit/base" "$kit/runner"
 
 # What a flavour's folder holds: the installer, the test programs, and what they find beside them.
 tools=(powershell_standin install_standin trust_ca screen_reader desktop_driver machine_facts accessibility_probe
@@ -51,11 +51,12 @@ done
 cp kit/run_kit.py "$kit/runner/"
 cp kit/run.cmd kit/sandbox.cmd kit/sandbox-logon.cmd kit/sandbox-config.ps1 kit/sandbox-python.ps1 kit/README.md "$kit/"
 cp tests/e2e/*.py "$kit/tests/e2e/"
-cp tools/dev_service.py tools/standin_record.ps1 "$kit/tools/"
-cp app/preloaded_libraries_win.cpp app/setup_context.h "$kit/app/"
+cp tools/dev_service/dev_service.py "$kit/tools/dev_service/"
+cp tools/standins/standin_record.ps1 "$kit/tools/standins/"
+cp base/preloaded_libraries_win.cpp base/setup_context.h "$kit/base/"
 # The target has no openssl: the service's CAs are made here, new for each kit, and their keys
 # stay here (the service needs only its own certificate and key).
-python3 -c 'import sys; from pathlib import Path; sys.path.insert(0, "tools"); import dev_service
+python3 -c 'import sys; from pathlib import Path; sys.path.insert(0, "tools/dev_service"); import dev_service
 for kind in dev_service.AUTHORITIES: dev_service.serving_only(dev_service.make_authority(Path(sys.argv[1]), kind))' \
   "$kit/service-state"
 # "ISRG Root X1" exactly as the installer carries it, for the clean-up's before-and-after check.

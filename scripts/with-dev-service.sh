@@ -35,7 +35,7 @@ export VAQ_DEV_SERVICE_UNTRUSTED_CA=$dir/state/untrusted/ca.der
 export VAQ_DEV_SERVICE_CODE=4711
 export VAQ_DEV_SERVICE_GRANT=$(od -An -N32 -tx1 /dev/urandom | tr -d ' \n')
 mkdir -p "$VAQ_DEV_SERVICE_CONTROL"
-python3 "$root/tools/dev_service.py" --port 443 --state "$dir/state" --control "$VAQ_DEV_SERVICE_CONTROL" \
+python3 "$root/tools/dev_service/dev_service.py" --port 443 --state "$dir/state" --control "$VAQ_DEV_SERVICE_CONTROL" \
   --code "$VAQ_DEV_SERVICE_CODE" --grant "$VAQ_DEV_SERVICE_GRANT" >"$dir/service.log" 2>&1 </dev/null &
 service_pid=$!
 

@@ -2,10 +2,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/heap_wipe.h"
-#include "app/secret.h"
-#include "app/text.h"
-#include "service/service_contract.h"
+#include "base/heap_wipe.h"
+#include "base/secret.h"
+#include "base/service_contract.h"
+#include "base/text.h"
 
 namespace vaq {
 namespace {

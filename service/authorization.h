@@ -1,6 +1,6 @@
 #pragma once
 // The worker's half of the code-for-grant exchange, apart from the thread and the message.
-#include "app/setup_context.h"
+#include "base/setup_context.h"
 #include "service/service_request.h"
 
 namespace vaq {

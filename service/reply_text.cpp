@@ -2,8 +2,8 @@
 
 #include <cwctype>
 
-#include "app/text.h"
-#include "install/failure_text.h"
+#include "base/failure_text.h"
+#include "base/text.h"
 
 namespace vaq {
 namespace {

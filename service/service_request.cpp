@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "install/failure_text.h"
+#include "base/failure_text.h"
+#include "base/service_contract.h"
 #include "service/reply_text.h"
 #include "service/root_certificate.h"
-#include "service/service_contract.h"
 
 namespace vaq {
 namespace {

@@ -5,25 +5,20 @@
 // releasing anything keeps the last-error code, as the Win32 owners do.
 // On false, context.failureText holds the text to show; response may hold part of a body.
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "app/secret.h"
-#include "app/setup_context.h"
+#include "base/secret.h"
+#include "base/service_contract.h"
+#include "base/setup_context.h"
 
 namespace vaq {
 
 // Whether a 200 reply must promise its length. A body without one (chunked, or ended by the
 // connection) cannot be told from a cut one: WinHTTP may report either end as a clean one.
 enum class LengthPromise { Optional, Required };
-
-using ServiceRequester =
-    std::function<bool(SetupContext& context, std::u16string_view verb, std::u16string_view path,
-                       std::u16string_view extraHeaders, std::string_view body,
-                       SecretBytes& response, uint32_t limit)>;
 
 // Certificates, thumbprints and digests are byte strings.
 

@@ -4,8 +4,8 @@
 #include <wincrypt.h>
 #include <winhttp.h>
 
-#include "app/handles_win.h"
-#include "app/wide_win.h"
+#include "base/handles_win.h"
+#include "base/wide_win.h"
 #include "service/root_certificate.h"
 
 namespace vaq {

@@ -1,7 +1,7 @@
 #include "ui/button_win.h"
 
-#include "app/setup_context.h"
-#include "app/wide_win.h"
+#include "base/setup_context.h"
+#include "base/wide_win.h"
 #include "ui/button.h"
 #include "ui/layout_win.h"
 #include "ui/surface_win.h"

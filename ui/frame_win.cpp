@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/setup_context.h"
+#include "base/setup_context.h"
 #include "ui/button_win.h"
 #include "ui/layout.h"
 #include "ui/layout_win.h"
@@ -85,8 +85,7 @@ void ComposeFrame(HWND window, HDC target) {
   const int width = client.right - client.left;
   const int height = client.bottom - client.top;
   if (!g_frameLayer.Create(width, height)) return;
-  const bool succeeded = GetWindowLongPtrW(window, GWLP_USERDATA) != 0;
-  if (!RenderPageIfStale(width, height, succeeded)) return;
+  if (!RenderPageIfStale(width, height, OutcomeSucceeded(window))) return;
   std::memcpy(g_frameLayer.Pixels(), g_pageLayer.Pixels(), size_t(width) * size_t(height) * 4);
 
   if (g_setup.state == SetupState::Installing) DrawProgressBar(g_frameLayer, g_setup.layoutDpi, g_setup.spinnerFrame);

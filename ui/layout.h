@@ -2,7 +2,7 @@
 // Every length of the setup window is written at 96 DPI and scaled to the layout DPI here.
 #include <cstdint>
 
-#include "app/setup_context.h"
+#include "base/setup_context.h"
 
 namespace vaq {
 

@@ -2,11 +2,12 @@
 
 #include <utility>
 
-#include "app/handles_win.h"
-#include "app/setup_context.h"
-#include "app/system_library_win.h"
-#include "app/wide_win.h"
+#include "base/handles_win.h"
+#include "base/setup_context.h"
+#include "base/system_library_win.h"
+#include "base/wide_win.h"
 #include "ui/layout.h"
+#include "ui/page_win.h"
 
 namespace vaq {
 namespace {
@@ -101,8 +102,7 @@ bool ApplyDpiLayout(int requestedDpi, HWND window, const RECT* reference) {
   RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   if (GetMonitorInfoW(monitor, &info)) work = info.rcWork;
 
-  const bool succeeded = window != nullptr && GetWindowLongPtrW(window, GWLP_USERDATA) != 0;
-  const BaseSize base = PageBaseSize(g_setup.state, window != nullptr, succeeded);
+  const BaseSize base = PageBaseSize(g_setup.state, window != nullptr, OutcomeSucceeded(window));
   const FitResult fit = FitToWorkArea(requestedDpi, base, FromRECT(work), FromRECT(referenceRect));
 
   FontSet fonts;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/text.h"
-#include "service/service_contract.h"
+#include "base/service_contract.h"
+#include "base/text.h"
 
 namespace vaq {
 namespace {

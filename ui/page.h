@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/setup_context.h"
+#include "base/setup_context.h"
 #include "ui/layout.h"
 #include "ui/primitives.h"
 

@@ -17,6 +17,10 @@ bool DrawTextIn(Surface& surface, std::u16string_view text, HFONT font, const Re
 
 }  // namespace
 
+bool OutcomeSucceeded(HWND window) { return window != nullptr && GetWindowLongPtrW(window, GWLP_USERDATA) != 0; }
+
+void SetOutcome(HWND window, bool succeeded) { SetWindowLongPtrW(window, GWLP_USERDATA, succeeded ? 1 : 0); }
+
 void RenderPage(Surface& surface, int dpi, SetupState state, bool succeeded, bool startFailure, HFONT titleFont,
                 HFONT bodyFont, HFONT brandFont, int progressFrame) {
   const PageKind page{state, succeeded, startFailure};

@@ -1,11 +1,16 @@
 #pragma once
 #include <windows.h>
 
-#include "app/setup_context.h"
+#include "base/setup_context.h"
 #include "ui/layout.h"
 #include "ui/surface.h"
 
 namespace vaq {
+
+// The outcome flag `succeeded` is kept in the window's user data; these are its one reader and
+// its one writer. No window has not succeeded.
+bool OutcomeSucceeded(HWND window);
+void SetOutcome(HWND window, bool succeeded);
 
 // Clears the surface and draws the static page of a state; progressFrame -1 leaves the
 // progress bar out (the frame composition draws it over the cached page).

@@ -1,6 +1,6 @@
 #include "ui/surface_win.h"
 
-#include "app/handles_win.h"
+#include "base/handles_win.h"
 
 namespace vaq {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/wide_win.h"
+#include "base/wide_win.h"
 #include "ui/surface_win.h"
 
 namespace vaq {

@@ -2,7 +2,7 @@
 type, press keys, click, look at the screen and the clipboard, and wait for its exit.
 
 Two desktops do the looking and the pressing: X11Desktop for Wine under Xvfb (xdotool, import,
-xclip) and DriverDesktop for a Windows desktop, through tools/desktop_driver_win.cpp (which runs
+xclip) and DriverDesktop for a Windows desktop, through tools/kit/desktop_driver_win.cpp (which runs
 under Wine too). Windows programs start directly on Windows and through wine elsewhere."""
 import os
 import shutil

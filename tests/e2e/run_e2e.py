@@ -64,7 +64,7 @@ SUCCESS_COUNTDOWN = re.compile(r"关闭（([1-6]) 秒）")
 def preloaded_libraries():
     """The libraries start-up and the first network call load by full system path, from the
     program's own table: each must be planted, and none may leave a marker."""
-    table = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "app",
+    table = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "base",
                          "preloaded_libraries_win.cpp")
     names = re.findall(r'\{L"(\w+)\.dll", PreloadTime::', open(table, encoding="utf-8").read())
     assert names, f"no preloaded libraries found in {table}"
@@ -73,7 +73,7 @@ def preloaded_libraries():
 
 def control_ids():
     """The controls' ids, from the program's own header; the error box has none (0)."""
-    header = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "app", "setup_context.h")
+    header = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "base", "setup_context.h")
     ids = {name: int(value) for name, value in
            re.findall(r"constexpr int (IDC_\w+) = (\d+);", open(header, encoding="utf-8").read())}
     assert {"IDC_PRIMARY", "IDC_CANCEL", "IDC_COPY_ERROR"} <= ids.keys(), f"control ids in {header}: {ids}"

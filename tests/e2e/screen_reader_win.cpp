@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "tests/win/accessible_self_win.h"
-#include "tools/utf8_text_win.h"
+#include "tools/common/utf8_text_win.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 """Road scripts that the PowerShell stand-in (under Wine) and Windows PowerShell carry out alike.
-The stand-in obeys the directive comments at the top (tools/powershell_standin.cpp) and ignores
+The stand-in obeys the directive comments at the top (tools/standins/powershell_standin.cpp) and ignores
 every other line; PowerShell skips the comments and runs the lines, which begin with the same
-record of its start that the stand-in makes (tools/standin_record.ps1)."""
+record of its start that the stand-in makes (tools/standins/standin_record.ps1)."""
 import base64
 import os
 
-RECORD_PS1 = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "standin_record.ps1")
+RECORD_PS1 = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "standins", "standin_record.ps1")
 
 
 def standin_script(exit_code=0, error=None, sleep_ms=0, body=()):

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/heap_wipe.h"
+#include "base/heap_wipe.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "install/failure_text.h"
+#include "base/failure_text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "service/service_contract.h"
+#include "base/service_contract.h"
 
 namespace vaq {
 namespace {

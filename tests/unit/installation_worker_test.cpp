@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/setup_context.h"
-#include "install/failure_text.h"
+#include "base/failure_text.h"
+#include "base/setup_context.h"
 #include "install/installation_worker.h"
 #include "tests/unit/recording_platform.h"
 

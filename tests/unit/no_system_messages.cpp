@@ -1,6 +1,6 @@
 // The host has no system message table; the setup flow's tests compose their expected texts
 // with the same function, so an empty table is enough.
-#include "install/failure_text.h"
+#include "base/failure_text.h"
 
 namespace vaq {
 std::optional<std::u16string> SystemMessageText(uint32_t) { return std::nullopt; }

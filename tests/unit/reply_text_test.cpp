@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "install/failure_text.h"
+#include "base/failure_text.h"
 
 namespace vaq {
 namespace {

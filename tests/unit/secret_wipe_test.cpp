@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/digit_entry.h"
-#include "app/secret.h"
+#include "base/secret.h"
 #include "service/authorization.h"
 #include "tests/unit/allocation_hooks.h"
 #include "tests/unit/fake_digit_slots.h"

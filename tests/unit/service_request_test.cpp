@@ -8,7 +8,7 @@
 #include <map>
 #include <vector>
 
-#include "install/failure_text.h"
+#include "base/failure_text.h"
 #include "service/root_certificate.h"
 
 namespace vaq {

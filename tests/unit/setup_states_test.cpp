@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/text.h"
-#include "install/failure_text.h"
+#include "base/failure_text.h"
+#include "base/text.h"
 #include "tests/unit/fake_digit_slots.h"
 
 namespace vaq {

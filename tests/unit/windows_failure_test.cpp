@@ -1,8 +1,8 @@
 // SetWindowsFailure on the host, with a system message table of the test's own.
 #include <gtest/gtest.h>
 
-#include "app/setup_context.h"
-#include "install/failure_text.h"
+#include "base/failure_text.h"
+#include "base/setup_context.h"
 
 namespace vaq {
 

@@ -14,9 +14,10 @@
 #include <vector>
 
 #include "app/accessibility_win.h"
-#include "app/setup_context.h"
+#include "base/setup_context.h"
 #include "tests/win/accessible_self_win.h"
 #include "tests/win/ui_automation_win.h"
+#include "ui/page_win.h"
 
 namespace vaq {
 namespace {
@@ -167,7 +168,7 @@ TEST_F(AccessibleOverlay, UiAutomationTakesThePagesObjectAsItsProvider) {
   bool compared = false;
   for (size_t i = 0; i < std::size(states); ++i) {
     g_setup.state = states[i];
-    SetWindowLongPtrW(served.Get(), GWLP_USERDATA, i == 3 ? 1 : 0);  // the success page, then the failure page
+    SetOutcome(served.Get(), i == 3);  // the success page, then the failure page
     SCOPED_TRACE(testing::Message() << "page " << i);
     const std::optional<std::wstring> name = UiaText(provider, UIA_NamePropertyId);
     if (!name) continue;

@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/setup_context.h"
 #include "app/setup_main_win.h"
+#include "base/setup_context.h"
 #include "tests/win/accessible_self_win.h"
 #include "tests/win/dev_service_win.h"
 

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/handles_win.h"
-#include "app/setup_context.h"
+#include "base/handles_win.h"
+#include "base/setup_context.h"
 #include "tests/win/dev_service_win.h"
 
 namespace vaq {

@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "app/handles_win.h"
-#include "app/setup_context.h"
-#include "app/wide_win.h"
+#include "base/handles_win.h"
+#include "base/setup_context.h"
+#include "base/wide_win.h"
 
 namespace vaq {
 namespace {

@@ -7,8 +7,8 @@
 #include <sstream>
 
 #include "tests/win/machine_gate_test_win.h"
-#include "tools/file_bytes_win.h"
-#include "tools/machine_store_win.h"
+#include "tools/common/file_bytes_win.h"
+#include "tools/dev_service/machine_store_win.h"
 
 namespace vaq::dev_service {
 namespace {

@@ -29,7 +29,7 @@ class TrustedAuthority {
   std::string thumbprint_;  // empty unless this object added the CA
 };
 
-// Every following connection and request is answered as reply says (see tools/dev_service.py).
+// Every following connection and request is answered as reply says (see tools/dev_service/dev_service.py).
 void SetReply(const nlohmann::json& reply);
 void ClearReply();
 

@@ -9,9 +9,9 @@
 #include <new>
 #include <string>
 
-#include "app/handles_win.h"
-#include "app/text.h"
-#include "app/wide_win.h"
+#include "base/handles_win.h"
+#include "base/text.h"
+#include "base/wide_win.h"
 #include "install/install_platform_win.h"
 #include "tests/unit/allocation_hooks.h"
 #include "tests/win/system_folder_win.h"

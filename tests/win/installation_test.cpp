@@ -12,17 +12,18 @@
 #include <string>
 #include <vector>
 
-#include "app/setup_context.h"
-#include "app/handles_win.h"
-#include "app/text.h"
-#include "app/wide_win.h"
-#include "install/failure_text.h"
+#include "base/failure_text.h"
+#include "base/handles_win.h"
+#include "base/setup_context.h"
+#include "base/text.h"
+#include "base/wide_win.h"
 #include "install/install_platform_win.h"
 #include "install/installation_worker.h"
+#include "install/powershell_path.h"
 #include "tests/win/standin_script_win.h"
 #include "tests/win/system_folder_win.h"
-#include "tools/hex_text.h"
-#include "tools/machine_gate_win.h"
+#include "tools/common/hex_text.h"
+#include "tools/common/machine_gate_win.h"
 
 namespace vaq {
 namespace {
@@ -112,10 +113,12 @@ struct Outcome {
 class InstallationRun : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    const std::u16string shell = SystemDirectory() + u"\\WindowsPowerShell";
-    powerShell_ = shell + u"\\v1.0\\powershell.exe";
+    const std::u16string system = SystemDirectory();
+    powerShell_ = system + std::u16string(kPowerShellTail);
     if (tools::UnderWine()) {
-      for (const std::u16string& folder : {shell, shell + u"\\v1.0"}) {
+      for (size_t slash = powerShell_.find(u'\\', system.size() + 1); slash != std::u16string::npos;
+           slash = powerShell_.find(u'\\', slash + 1)) {
+        const std::u16string folder = powerShell_.substr(0, slash);
         if (CreateDirectoryW(AsWide(folder), nullptr)) createdFolders_.insert(createdFolders_.begin(), folder);
       }
       aside_ = powerShell_ + u".vaq-aside";
@@ -264,7 +267,7 @@ TEST_F(InstallationRun, StartsPowerShellHiddenInTheProtectedWorkDirectory) {
     else EXPECT_TRUE((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F')) << i;
   }
 
-  const std::u16string powerShell = SystemDirectory() + u"\\WindowsPowerShell\\v1.0\\powershell.exe";
+  const std::u16string powerShell = SystemDirectory() + std::u16string(kPowerShellTail);
   EXPECT_EQ(outcome.record.at("commandline"),
             u"\"" + powerShell + u"\" -NoProfile -NonInteractive -ExecutionPolicy Bypass -File \"" + directory +
                 u"\\install.ps1\"");

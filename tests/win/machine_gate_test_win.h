@@ -1,9 +1,9 @@
 #pragma once
 // Tests that change the machine they run on skip on a machine that is neither Wine's nor
-// disposable (tools/machine_gate_win.h), with the reason.
+// disposable (tools/common/machine_gate_win.h), with the reason.
 #include <gtest/gtest.h>
 
-#include "tools/machine_gate_win.h"
+#include "tools/common/machine_gate_win.h"
 
 #define VAQ_SKIP_UNLESS_MACHINE_MAY_CHANGE(what)                                                     \
   if (!::vaq::tools::MayChangeMachine())                                                              \

@@ -7,8 +7,8 @@
 
 #include "app/setup_states.h"
 #include "app/setup_window_win.h"
-#include "app/wide_win.h"
-#include "install/failure_text.h"
+#include "base/failure_text.h"
+#include "base/wide_win.h"
 #include "tests/win/system_folder_win.h"
 #include "tests/win/ui_stage_win.h"
 #include "ui/button_win.h"
@@ -16,6 +16,7 @@
 #include "ui/layout.h"
 #include "ui/layout_win.h"
 #include "ui/page.h"
+#include "ui/page_win.h"
 #include "ui/surface_win.h"
 #include "ui/text_win.h"
 
@@ -114,7 +115,7 @@ TEST_F(FrameTest, PageIsRenderedAgainOnlyWhenAKeyChanges) {
   g_setup.startFailure = true;
   ComposeFrame(stage.Window(), nullptr);
   EXPECT_EQ(PageRenderCount(), renders + 1);
-  SetWindowLongPtrW(stage.Window(), GWLP_USERDATA, 1);
+  SetOutcome(stage.Window(), true);
   ComposeFrame(stage.Window(), nullptr);
   EXPECT_EQ(PageRenderCount(), renders + 2);
   g_setup.layoutDpi = 97;  // same size, other DPI

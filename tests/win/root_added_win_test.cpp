@@ -6,11 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/handles_win.h"
+#include "base/handles_win.h"
 #include "service/service_request_win.h"
 #include "tests/win/dev_service_win.h"
 #include "tests/win/machine_gate_test_win.h"
-#include "tools/machine_store_win.h"
+#include "tools/dev_service/machine_store_win.h"
 
 namespace vaq {
 namespace {

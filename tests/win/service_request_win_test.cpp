@@ -9,11 +9,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/handles_win.h"
+#include "base/handles_win.h"
 #include "service/root_certificate.h"
 #include "tests/win/dev_service_win.h"
 #include "tests/win/machine_gate_test_win.h"
-#include "tools/machine_store_win.h"
+#include "tools/dev_service/machine_store_win.h"
 
 namespace vaq {
 namespace {

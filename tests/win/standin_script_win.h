@@ -1,7 +1,7 @@
 #pragma once
 // Scripts for the installation tests that both the PowerShell stand-in and Windows PowerShell
 // carry out alike: the stand-in reads the directive comments, PowerShell runs the lines after
-// them, starting with the same record of its start (tools/standin_record.ps1).
+// them, starting with the same record of its start (tools/standins/standin_record.ps1).
 #include <windows.h>
 #include <wincrypt.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 
 #include "tests/win/standin_record_ps1.h"
-#include "tools/hex_text.h"
+#include "tools/common/hex_text.h"
 
 namespace vaq::test {
 

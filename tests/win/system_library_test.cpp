@@ -1,6 +1,6 @@
 // After start-up's restriction a DLL beside the exe is no longer found by bare name, and the
 // program's own loads come from the system directory.
-#include "app/system_library_win.h"
+#include "base/system_library_win.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/setup_context.h"
-#include "install/failure_text.h"
-#include "service/service_contract.h"
+#include "base/failure_text.h"
+#include "base/service_contract.h"
+#include "base/setup_context.h"
 
 namespace vaq {
 namespace {

@@ -1,11 +1,12 @@
 #include "tests/win/ui_stage_win.h"
 
-#include "app/text.h"
-#include "app/wide_win.h"
 #include "app/window_presentation_win.h"
+#include "base/text.h"
+#include "base/wide_win.h"
 #include "ui/frame_win.h"
 #include "ui/layout_win.h"
 #include "ui/page.h"
+#include "ui/page_win.h"
 #include "ui/surface_win.h"
 
 namespace vaq::test {
@@ -67,7 +68,7 @@ bool Stage::Show(const StagePage& page, int dpi) {
   g_setup.authorizeRequest.failureText = page.authorizeFailure;
   g_setup.failureText = page.failureText;
   g_setup.hotControl = nullptr;
-  SetWindowLongPtrW(window_, GWLP_USERDATA, page.succeeded ? 1 : 0);
+  SetOutcome(window_, page.succeeded);
 
   const bool code = page.state == SetupState::EnterCode;
   const bool finished = page.state == SetupState::Finished;

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/setup_context.h"
+#include "base/setup_context.h"
 #include "ui/surface.h"
 
 namespace vaq::test {

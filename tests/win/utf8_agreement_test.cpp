@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "app/wide_win.h"
-#include "install/failure_text.h"
+#include "base/failure_text.h"
+#include "base/wide_win.h"
 
 namespace vaq {
 namespace {

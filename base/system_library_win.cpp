@@ -1,6 +1,6 @@
-#include "app/system_library_win.h"
+#include "base/system_library_win.h"
 
-#include "app/preloaded_libraries_win.h"
+#include "base/preloaded_libraries_win.h"
 
 // Writable hooks keep MSVC's declaration the same as MinGW's.
 #define DELAYIMP_INSECURE_WRITABLE_HOOKS

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace vaq {
 

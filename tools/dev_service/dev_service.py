@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Development installation service: HTTPS (TLS 1.2) on 127.0.0.1 with a throwaway CA.
 
-    tools/dev_service.py [--port 443] [--state DIR] [--code 1234] [--grant HEX] [--script FILE]
+    tools/dev_service/dev_service.py [--port 443] [--state DIR] [--code 1234] [--grant HEX] [--script FILE]
                          [--control DIR]
-    tools/dev_service.py --export-ca PATH [--state DIR]     # the CA in DER form, then exit
+    tools/dev_service/dev_service.py --export-ca PATH [--state DIR]     # the CA in DER form, then exit
 
 POST /install/windows/authorize exchanges the code for the grant; GET /install/bootstrap.ps1
 returns the script when the X-VAQ-Install-Grant header carries the grant.

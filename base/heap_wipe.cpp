@@ -1,8 +1,8 @@
-#include "app/heap_wipe.h"
+#include "base/heap_wipe.h"
 
 #include <atomic>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace vaq {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/secret.h"
+#include "base/secret.h"
 
 namespace vaq {
 

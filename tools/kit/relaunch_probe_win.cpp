@@ -16,7 +16,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/handles_win.h"
+#include "base/handles_win.h"
 
 namespace {
 

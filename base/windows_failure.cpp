@@ -1,5 +1,5 @@
-#include "app/setup_context.h"
-#include "install/failure_text.h"
+#include "base/failure_text.h"
+#include "base/setup_context.h"
 
 namespace vaq {
 

@@ -34,10 +34,10 @@ using std::min;
 #include <string>
 #include <vector>
 
-#include "app/handles_win.h"
-#include "tools/file_bytes_win.h"
-#include "tools/machine_gate_win.h"
-#include "tools/utf8_text_win.h"
+#include "base/handles_win.h"
+#include "tools/common/file_bytes_win.h"
+#include "tools/common/machine_gate_win.h"
+#include "tools/common/utf8_text_win.h"
 
 namespace {
 

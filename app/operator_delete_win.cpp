@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "app/heap_wipe.h"
+#include "base/heap_wipe.h"
 
 void operator delete(void* block) noexcept {
   if (block == nullptr) return;

@@ -1,7 +1,7 @@
-#include "install/failure_text.h"
+#include "base/failure_text.h"
 
-#include "app/text.h"
-#include "service/service_contract.h"
+#include "base/service_contract.h"
+#include "base/text.h"
 
 namespace vaq {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/machine_store_win.h"
+#include "tools/dev_service/machine_store_win.h"
 
 #include <windows.h>
 #include <wincrypt.h>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "app/handles_win.h"
+#include "base/handles_win.h"
 #include "service/root_certificate.h"
 
 namespace vaq::machine_store {

@@ -10,9 +10,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/handles_win.h"
-#include "tools/machine_gate_win.h"
-#include "tools/utf8_text_win.h"
+#include "base/handles_win.h"
+#include "base/wide_win.h"
+#include "install/powershell_path.h"
+#include "tools/common/machine_gate_win.h"
+#include "tools/common/utf8_text_win.h"
 
 namespace {
 
@@ -65,7 +67,7 @@ bool Wow64Available() {
 std::wstring PowerShellPath() {
   wchar_t system[MAX_PATH] = {};
   const UINT length = GetSystemDirectoryW(system, MAX_PATH);
-  return std::wstring(system, length < MAX_PATH ? length : 0) + L"\\WindowsPowerShell\\v1.0\\powershell.exe";
+  return std::wstring(system, length < MAX_PATH ? length : 0).append(vaq::AsWideView(vaq::kPowerShellTail));
 }
 
 int CALLBACK FoundFont(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {

@@ -5,7 +5,7 @@
 // machine's Disallowed store), or removes every trusted root of that name that an interrupted
 // run left. A CA confined to localhost and 127.0.0.1 by its name constraints is trusted on any
 // machine: it vouches for nothing beyond the machine itself. Any other goes in only where the
-// machine may change (tools/machine_gate_win.h).
+// machine may change (tools/common/machine_gate_win.h).
 // Exit code 0 on success (the checks: 0 present, 1 not), 2 for bad arguments, 3 when the gate
 // refuses.
 #include <windows.h>
@@ -13,9 +13,9 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "tools/file_bytes_win.h"
-#include "tools/machine_gate_win.h"
-#include "tools/machine_store_win.h"
+#include "tools/common/file_bytes_win.h"
+#include "tools/common/machine_gate_win.h"
+#include "tools/dev_service/machine_store_win.h"
 
 namespace {
 

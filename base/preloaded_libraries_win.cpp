@@ -1,6 +1,6 @@
-#include "app/preloaded_libraries_win.h"
+#include "base/preloaded_libraries_win.h"
 
-#include "app/system_library_win.h"
+#include "base/system_library_win.h"
 
 namespace vaq {
 namespace {

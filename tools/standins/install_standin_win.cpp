@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <string>
 
-#include "tools/machine_gate_win.h"
+#include "base/wide_win.h"
+#include "install/powershell_path.h"
+#include "tools/common/machine_gate_win.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 2) {
@@ -24,15 +26,15 @@ int wmain(int argc, wchar_t** argv) {
     std::fwprintf(stderr, L"no system directory (error %lu)\n", GetLastError());
     return 1;
   }
-  std::wstring folder = std::wstring(system, length) + L"\\WindowsPowerShell";
-  for (const wchar_t* part : {L"", L"\\v1.0"}) {
-    folder += part;
+  const std::wstring target = std::wstring(system, length).append(vaq::AsWideView(vaq::kPowerShellTail));
+  // Each folder of the tail, the system directory's own excluded.
+  for (size_t slash = target.find(L'\\', length + 1); slash != std::wstring::npos; slash = target.find(L'\\', slash + 1)) {
+    const std::wstring folder = target.substr(0, slash);
     if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
       std::fwprintf(stderr, L"cannot create %ls (error %lu)\n", folder.c_str(), GetLastError());
       return 1;
     }
   }
-  const std::wstring target = folder + L"\\powershell.exe";
   if (!CopyFileW(argv[1], target.c_str(), FALSE)) {
     std::fwprintf(stderr, L"cannot copy %ls to %ls (error %lu)\n", argv[1], target.c_str(), GetLastError());
     return 1;

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cwchar>
 
-#include "app/setup_context.h"
+#include "base/setup_context.h"
 #include "ui/layout_win.h"
 #include "ui/page_win.h"
 #include "ui/surface_win.h"

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "app/handles_win.h"
+#include "base/handles_win.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 2) return 2;

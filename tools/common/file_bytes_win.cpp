@@ -1,8 +1,8 @@
-#include "tools/file_bytes_win.h"
+#include "tools/common/file_bytes_win.h"
 
 #include <windows.h>
 
-#include "app/handles_win.h"
+#include "base/handles_win.h"
 
 namespace vaq::tools {
 

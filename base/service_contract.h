@@ -1,7 +1,12 @@
 #pragma once
-// What the installer sends the installation service and relies on in its answers.
+// What the installer sends the installation service and relies on in its answers, and the one
+// request to it as the two workers take it.
 #include <cstdint>
+#include <functional>
 #include <string_view>
+
+#include "base/secret.h"
+#include "base/setup_context.h"
 
 namespace vaq::service {
 
@@ -39,3 +44,13 @@ constexpr std::u16string_view kGrantHeaderName = u"X-VAQ-Install-Grant: ";
 constexpr uint32_t kBootstrapLimit = 1048576;
 
 }  // namespace vaq::service
+
+namespace vaq {
+
+// On false, context.failureText holds the text to show; response may hold part of a body.
+using ServiceRequester =
+    std::function<bool(SetupContext& context, std::u16string_view verb, std::u16string_view path,
+                       std::u16string_view extraHeaders, std::string_view body,
+                       SecretBytes& response, uint32_t limit)>;
+
+}  // namespace vaq

@@ -12,7 +12,7 @@
 //
 // Record: when VAQ_STANDIN_RECORD names a file, it receives UTF-8 lines "key=value" with the
 // keys commandline, directory, startflags, showwindow, sddl (of the working directory), script
-// (hex of the script's first bytes) and bitness (32 or 64). tools/standin_record.ps1 makes the
+// (hex of the script's first bytes) and bitness (32 or 64). tools/standins/standin_record.ps1 makes the
 // same record from Windows PowerShell.
 #include <windows.h>
 #include <sddl.h>
@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/hex_text.h"
-#include "tools/utf8_text_win.h"
+#include "tools/common/hex_text.h"
+#include "tools/common/utf8_text_win.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "app/handles_win.h"
-#include "app/wide_win.h"
-#include "install/failure_text.h"
+#include "base/failure_text.h"
+#include "base/handles_win.h"
+#include "base/wide_win.h"
 
 namespace vaq {
 
