@@ -4,10 +4,10 @@
 #include <string>
 
 #include "app/accessibility_win.h"
+#include "app/error_copy_win.h"
 #include "app/window_presentation_win.h"
 #include "base/handles_win.h"
 #include "base/wide_win.h"
-#include "install/error_copy_win.h"
 #include "install/install_platform_win.h"
 #include "service/authorization_win.h"
 #include "service/service_request_win.h"

@@ -8,10 +8,10 @@
 #include <string>
 #include <thread>
 
+#include "app/error_copy_win.h"
 #include "base/handles_win.h"
 #include "base/setup_context.h"
 #include "base/wide_win.h"
-#include "install/error_copy_win.h"
 
 namespace vaq {
 namespace {

@@ -1,4 +1,4 @@
-#include "install/error_copy_win.h"
+#include "app/error_copy_win.h"
 
 #include <cstring>
 
