@@ -14,6 +14,7 @@
 #include "app/preloaded_libraries_win.h"
 #include "app/setup_context.h"
 #include "app/setup_window_win.h"
+#include "app/startup_steps_win.h"
 #include "app/system_library_win.h"
 #include "app/wide_win.h"
 #include "ui/frame_win.h"
@@ -206,9 +207,12 @@ void ReleaseUiResources() {
 }
 
 int SetupMain(HINSTANCE instance) {
+  VAQ_STARTUP_STEP("entry");
   RestrictDllSearchToSystem();
   PreloadSystemLibraries(PreloadTime::StartUp);
+  VAQ_STARTUP_STEP("DLL search and window libraries");
   MakeDpiAware();
+  VAQ_STARTUP_STEP("DPI awareness");
 
   if (const std::optional<std::u16string> path = ReadOwnPath()) {
     g_setup.grant = ParseInstallerFileName(*path);
@@ -216,16 +220,19 @@ int SetupMain(HINSTANCE instance) {
     g_setup.startFailure = true;
     g_setup.failureText = kPathUnreadable;
   }
+  VAQ_STARTUP_STEP("grant from the file name");
 
   if (!g_setup.startFailure) {
     ShellElevation elevation;
     if (const std::optional<int> exitCode = ElevateOrExitCode(elevation)) return *exitCode;
     if (g_setup.grant.empty()) g_setup.state = SetupState::EnterCode;
   }
+  VAQ_STARTUP_STEP("elevation");
 
   HMONITOR monitor = nullptr;
   const RECT work = WorkAreaUnderCursor(monitor);
   const int dpi = GetMonitorDpi(monitor);
+  VAQ_STARTUP_STEP("monitor DPI");
 
   g_setup.hotControl = nullptr;
   g_setup.errorEdit = g_setup.copyButton = g_setup.cancelButton = g_setup.primaryButton = nullptr;
@@ -233,6 +240,7 @@ int SetupMain(HINSTANCE instance) {
 
   const RECT corner{work.left, work.top, work.left + 1, work.top + 1};
   if (!ApplyDpiLayout(dpi, nullptr, &corner)) return FailBuildingWindow(nullptr);
+  VAQ_STARTUP_STEP("fonts");
 
   WNDCLASSW windowClass{};
   windowClass.lpfnWndProc = SetupWindowProc;
@@ -242,15 +250,18 @@ int SetupMain(HINSTANCE instance) {
   if (!RegisterClassW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
     return FailBuildingWindow(nullptr);
   }
+  VAQ_STARTUP_STEP("window class");
 
   const HWND window = CreateWindowExW(
       WS_EX_LAYERED | WS_EX_APPWINDOW, kClassName, kWindowTitle, WS_POPUP, work.left, work.top,
       MulDiv(kCreateWidth, g_setup.layoutDpi, 96), MulDiv(kCreateHeight, g_setup.layoutDpi, 96),
       nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return FailBuildingWindow(nullptr);
+  VAQ_STARTUP_STEP("window");
 
   if (g_setup.editBrush == nullptr) g_setup.editBrush = CreateSolidBrush(palette::kPanel);
   if (!CreateControls(window, instance)) return FailBuildingWindow(window);
+  VAQ_STARTUP_STEP("child controls");
 
   if (g_setup.state != SetupState::EnterCode) {
     WindowControls controls(window);
@@ -269,11 +280,16 @@ int SetupMain(HINSTANCE instance) {
   }
 
   CentreOnWorkArea(window, work);
+  VAQ_STARTUP_STEP("first layout");
   ComposeFrame(window, nullptr);
+  VAQ_STARTUP_STEP("first UpdateLayeredWindow");
   ShowWindow(window, SW_SHOW);
+  VAQ_STARTUP_STEP("shown");
   SetForegroundWindow(window);
   SetFocus(static_cast<HWND>(g_setup.state == SetupState::EnterCode ? g_setup.digitBoxes[0]
                                                                     : g_setup.primaryButton));
+  VAQ_STARTUP_STEP("focus");
+  VAQ_STARTUP_STEPS_WRITE();
   RunMessageLoop(window);
   return EndRun();
 }

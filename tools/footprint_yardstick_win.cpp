@@ -11,6 +11,7 @@
 #include <cwchar>
 
 #include "app/setup_context.h"
+#include "app/startup_steps_win.h"
 #include "ui/layout_win.h"
 #include "ui/page_win.h"
 #include "ui/surface_win.h"
@@ -59,27 +60,39 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   const bool ticking = __argc > 3 && std::wcscmp(__wargv[3], L"--every-40ms") == 0;
   if (width <= 0 || height <= 0 || kLoadTimeImports[0] == nullptr) return 2;
 
+  VAQ_STARTUP_STEP("entry");
   // The installer's DPI, fonts and code page.
   SetProcessDPIAware();
+  VAQ_STARTUP_STEP("DPI awareness");
   const int dpi = vaq::GetMonitorDpi(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY));
+  VAQ_STARTUP_STEP("monitor DPI");
   const RECT corner{0, 0, 1, 1};
-  if (!vaq::ApplyDpiLayout(dpi, nullptr, &corner) || !g_frame.Create(width, height)) return 1;
+  if (!vaq::ApplyDpiLayout(dpi, nullptr, &corner)) return 1;
+  VAQ_STARTUP_STEP("fonts");
+  if (!g_frame.Create(width, height)) return 1;
   vaq::g_setup.state = vaq::SetupState::EnterCode;
   const vaq::SetupFonts fonts = vaq::CurrentFonts();
   vaq::RenderPage(g_frame, dpi, vaq::SetupState::EnterCode, false, false, fonts.title, fonts.body, fonts.brand, -1);
+  VAQ_STARTUP_STEP("page layer");
   vaq::DrawCodeEntryOverlay(g_frame, dpi);
   g_frame.Flush();
+  VAQ_STARTUP_STEP("first frame");
 
   WNDCLASSW windowClass = {};
   windowClass.lpfnWndProc = YardstickProc;
   windowClass.hInstance = instance;
   windowClass.lpszClassName = kClassName;
   RegisterClassW(&windowClass);
+  VAQ_STARTUP_STEP("window class");
   const HWND window = CreateWindowExW(WS_EX_LAYERED | WS_EX_APPWINDOW, kClassName, L"VAQ footprint yardstick",
                                       WS_POPUP, 100, 100, width, height, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 1;
+  VAQ_STARTUP_STEP("window");
   Present(window);
+  VAQ_STARTUP_STEP("first UpdateLayeredWindow");
   ShowWindow(window, SW_SHOW);
+  VAQ_STARTUP_STEP("shown");
+  VAQ_STARTUP_STEPS_WRITE();
   if (ticking) SetTimer(window, kTickTimer, kTickMs, nullptr);
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

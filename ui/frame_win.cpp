@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/setup_context.h"
+#include "app/startup_steps_win.h"
 #include "ui/button_win.h"
 #include "ui/layout.h"
 #include "ui/layout_win.h"
@@ -87,6 +88,7 @@ void ComposeFrame(HWND window, HDC target) {
   if (!g_frameLayer.Create(width, height)) return;
   const bool succeeded = GetWindowLongPtrW(window, GWLP_USERDATA) != 0;
   if (!RenderPageIfStale(width, height, succeeded)) return;
+  VAQ_STARTUP_STEP("page layer");
   std::memcpy(g_frameLayer.Pixels(), g_pageLayer.Pixels(), size_t(width) * size_t(height) * 4);
 
   if (g_setup.state == SetupState::Installing) DrawProgressBar(g_frameLayer, g_setup.layoutDpi, g_setup.spinnerFrame);
@@ -97,6 +99,7 @@ void ComposeFrame(HWND window, HDC target) {
   }
   CaptureErrorBox(window);
   GdiFlush();
+  VAQ_STARTUP_STEP("first frame");
   if (target != nullptr) {
     BlitTo(g_frameLayer, target, 0, 0);
   } else {
