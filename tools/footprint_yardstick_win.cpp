@@ -1,8 +1,9 @@
 // The yardstick for the installer's footprint under Wine: what any program has to do to show the
 // installer's code page. It has the installer's load-time imports, makes the same fonts and
-// draws the same page with the installer's own drawing code, and shows it on a layered window of
-// the given size; what the installer takes beyond it is its own start-up work. With --every-40ms
-// it then presents a freshly written frame on every tick of a 40 ms timer.
+// composes the same page with the installer's own frame code, into the same two layers (the
+// cached page and the frame), on a layered window of the given size; what the installer takes
+// beyond it is its own start-up work. With --every-40ms it then presents a freshly written frame
+// on every tick of a 40 ms timer.
 //   footprint_yardstick WIDTH HEIGHT [--every-40ms]
 #include <windows.h>
 #include <shlobj.h>
@@ -12,8 +13,8 @@
 
 #include "app/setup_context.h"
 #include "app/startup_steps_win.h"
+#include "ui/frame_win.h"
 #include "ui/layout_win.h"
-#include "ui/page_win.h"
 #include "ui/surface_win.h"
 
 namespace {
@@ -26,17 +27,15 @@ constexpr UINT kTickMs = 40;
 // imports, so that the loader maps the same DLLs (scripts/footprint.sh compares the lists).
 const void* const volatile kLoadTimeImports[] = {reinterpret_cast<const void*>(&IsUserAnAdmin)};
 
-vaq::Surface g_frame;
+vaq::Surface g_freshFrame;
 uint32_t g_shade = 0;
-
-void Present(HWND window) { vaq::PresentLayered(g_frame, window, 255); }
 
 // A full frame written every time, as a renderer that draws over a cached page would.
 void PresentFreshFrame(HWND window) {
   const uint32_t colour = 0xFF000000u | (g_shade++ & 0xFFu) * 0x010101u;
-  const size_t count = size_t(g_frame.Width()) * size_t(g_frame.Height());
-  for (size_t i = 0; i < count; ++i) g_frame.Pixels()[i] = colour;
-  Present(window);
+  const size_t count = size_t(g_freshFrame.Width()) * size_t(g_freshFrame.Height());
+  for (size_t i = 0; i < count; ++i) g_freshFrame.Pixels()[i] = colour;
+  vaq::PresentLayered(g_freshFrame, window, 255);
 }
 
 LRESULT CALLBACK YardstickProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -69,14 +68,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   const RECT corner{0, 0, 1, 1};
   if (!vaq::ApplyDpiLayout(dpi, nullptr, &corner)) return 1;
   VAQ_STARTUP_STEP("fonts");
-  if (!g_frame.Create(width, height)) return 1;
   vaq::g_setup.state = vaq::SetupState::EnterCode;
-  const vaq::SetupFonts fonts = vaq::CurrentFonts();
-  vaq::RenderPage(g_frame, dpi, vaq::SetupState::EnterCode, false, false, fonts.title, fonts.body, fonts.brand, -1);
-  VAQ_STARTUP_STEP("page layer");
-  vaq::DrawCodeEntryOverlay(g_frame, dpi);
-  g_frame.Flush();
-  VAQ_STARTUP_STEP("first frame");
 
   WNDCLASSW windowClass = {};
   windowClass.lpfnWndProc = YardstickProc;
@@ -88,18 +80,22 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
                                       WS_POPUP, 100, 100, width, height, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 1;
   VAQ_STARTUP_STEP("window");
-  Present(window);
+  vaq::ComposeFrame(window, nullptr);
   VAQ_STARTUP_STEP("first UpdateLayeredWindow");
   ShowWindow(window, SW_SHOW);
   VAQ_STARTUP_STEP("shown");
   VAQ_STARTUP_STEPS_WRITE();
-  if (ticking) SetTimer(window, kTickTimer, kTickMs, nullptr);
+  if (ticking) {
+    if (!g_freshFrame.Create(width, height)) return 1;
+    SetTimer(window, kTickTimer, kTickMs, nullptr);
+  }
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  g_frame.Release();
+  g_freshFrame.Release();
+  vaq::ReleaseFrameLayers();
   vaq::ReleaseFonts();
   return 0;
 }
