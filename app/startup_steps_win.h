@@ -5,10 +5,11 @@
 
 namespace vaq {
 
-// Notes the time a step ended; a step already noted keeps its first time.
+// Notes the time a step ended and the private bytes then; a step already noted keeps its first.
 void MarkStartupStep(const char* step);
 // Writes the process's creation time and every step so far to the file that the environment
-// variable VAQ_STARTUP_STEPS names, one "<microseconds since 1970> <step>" line each.
+// variable VAQ_STARTUP_STEPS names, one "<microseconds since 1970> <private bytes> <step>" line
+// each ("-" where there is no figure).
 void WriteStartupSteps();
 
 }  // namespace vaq

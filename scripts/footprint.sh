@@ -85,7 +85,7 @@ start_up_ms() {
 }
 
 # The time-stamped build's steps of one start, with the launch and the moment the window was
-# seen on screen, as "<microseconds> <step>" lines.
+# seen on screen, as "<microseconds> <private bytes or -> <step>" lines.
 start_up_steps() {
   local file=$VAQ_SESSION_DIR/steps t0 seen
   rm -f "$file"
@@ -96,9 +96,9 @@ start_up_steps() {
   for _ in $(seq 2000); do [ -s "$file" ] && break; sleep 0.005; done
   stop "$pid"
   [ -s "$file" ] || { echo "footprint: no steps from $2" >&2; exit 1; }
-  echo "$t0 launch"
+  echo "$t0 - launch"
   tr -d '\r' <"$file"
-  echo "$seen seen on screen"
+  echo "$seen - seen on screen"
 }
 
 # Peak working set and private bytes once the window has been up for a second.

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-"""Where start-up time goes: reads the "steps <who> <run> <microseconds> <step>" lines that
-scripts/footprint.sh writes for the installer ("exe") and the yardstick, and prints one row per
-step with the median time it took in each, in milliseconds, and the quartiles. A step's time
-runs from the step before it; being seen on screen is counted from "shown", since what the
-program does after showing its window overlaps with the wait for the window to be seen."""
+"""Where start-up time and memory go: reads the "steps <who> <run> <microseconds> <private bytes
+or -> <step>" lines that scripts/footprint.sh writes for the installer ("exe") and the yardstick,
+and prints one row per step with the median time it took in each, in milliseconds, with the
+quartiles, and the median private bytes at its end. A step's time runs from the step before it;
+being seen on screen is counted from "shown", since what the program does after showing its
+window overlaps with the wait for the window to be seen."""
 import collections
 import sys
 
@@ -18,14 +19,17 @@ def at(values, q):
     return ordered[int(q * (len(ordered) - 1) + 0.5)]
 
 
-def durations(stamps):
-    """Milliseconds of each step of one run, in the order the steps happened."""
-    ordered = sorted((t, name) for name, t in stamps.items() if name != SEEN)
-    steps = [(name, (t - previous) / 1000) for (previous, _), (t, name) in zip(ordered, ordered[1:])]
+def steps_of(stamps):
+    """(step, milliseconds, private KiB or None) of one run, in the order the steps happened."""
+    ordered = sorted((t, name) for name, (t, _) in stamps.items() if name != SEEN)
+    steps = []
+    for (previous, _), (t, name) in zip(ordered, ordered[1:]):
+        private = stamps[name][1]
+        steps.append((name, (t - previous) / 1000, private / 1024 if private is not None else None))
     if SEEN in stamps and SHOWN in stamps:
-        steps.append((SEEN, (stamps[SEEN] - stamps[SHOWN]) / 1000))
+        steps.append((SEEN, (stamps[SEEN][0] - stamps[SHOWN][0]) / 1000, None))
     if SEEN in stamps and "launch" in stamps:
-        steps.append(("total", (stamps[SEEN] - stamps["launch"]) / 1000))
+        steps.append(("total", (stamps[SEEN][0] - stamps["launch"][0]) / 1000, None))
     return steps
 
 
@@ -44,32 +48,41 @@ def main(path):
     runs = collections.defaultdict(dict)
     with open(path, encoding="utf-8") as lines:
         for line in lines:
-            fields = line.split(maxsplit=4)
-            if len(fields) == 5 and fields[0] == "steps":
-                runs[(fields[1], fields[2])][fields[4].strip()] = int(fields[3])
+            fields = line.split(maxsplit=5)
+            if len(fields) == 6 and fields[0] == "steps":
+                private = None if fields[4] == "-" else int(fields[4])
+                runs[(fields[1], fields[2])][fields[5].strip()] = (int(fields[3]), private)
     times = {who: collections.defaultdict(list) for who in WHO}
+    memory = {who: collections.defaultdict(list) for who in WHO}
     order = {who: [] for who in WHO}
     for (who, _), stamps in sorted(runs.items()):
-        for name, ms in durations(stamps):
+        for name, ms, kib in steps_of(stamps):
             times[who][name].append(ms)
+            if kib is not None:
+                memory[who][name].append(kib)
             if name not in order[who]:
                 order[who].append(name)
 
-    def cell(who, name):
+    def time_cell(who, name):
         values = times[who].get(name)
-        if not values:
-            return "-"
-        return f"{at(values, 0.5):7.1f} ({at(values, 0.25):.1f}-{at(values, 0.75):.1f})"
+        return f"{at(values, 0.5):7.1f} ({at(values, 0.25):.1f}-{at(values, 0.75):.1f})" if values else "-"
+
+    def memory_cell(who, name):
+        values = memory[who].get(name)
+        return f"{at(values, 0.5):7.0f}" if values else "-"
 
     rows = merged_order(order["exe"], order["yardstick"])
     width = max(len(name) for name in rows)
-    print(f"  {'step':<{width}}  {'installer ms, median (quartiles)':<34}{'yardstick ms, median (quartiles)':<34}difference")
+    print(f"  {'step':<{width}}  {'installer ms (quartiles)':<26}{'yardstick ms (quartiles)':<26}"
+          f"{'difference':<12}private KiB after: installer, yardstick")
     for name in rows:
         exe, yard = times["exe"].get(name), times["yardstick"].get(name)
-        difference = at(exe, 0.5) - at(yard, 0.5) if exe and yard else at(exe or yard, 0.5) * (1 if exe else -1)
-        print(f"  {name:<{width}}  {cell('exe', name):<34}{cell('yardstick', name):<34}{difference:+7.1f}")
-    print(f"  runs: installer {len([k for k in runs if k[0] == 'exe'])}, yardstick "
-          f"{len([k for k in runs if k[0] == 'yardstick'])}; the steps after '{SHOWN}' overlap with '{SEEN}'")
+        difference = (at(exe, 0.5) if exe else 0) - (at(yard, 0.5) if yard else 0)
+        print(f"  {name:<{width}}  {time_cell('exe', name):<26}{time_cell('yardstick', name):<26}"
+              f"{difference:+8.1f}    {memory_cell('exe', name):>8}  {memory_cell('yardstick', name):>8}")
+    counts = collections.Counter(who for who, _ in runs)
+    print(f"  medians of {counts['exe']} installer and {counts['yardstick']} yardstick runs; "
+          f"the steps after '{SHOWN}' overlap with '{SEEN}'")
 
 
 if __name__ == "__main__":
