@@ -32,15 +32,8 @@ constexpr DWORD kPathCapacity = 32768;
 constexpr int kEditMargin = 2;
 constexpr std::u16string_view kPathUnreadable = u"无法读取当前安装程序的路径，请重新打开安装文件。";
 
-struct ControlSpec {
-  const wchar_t* className;
-  const wchar_t* text;
-  int id;
-  DWORD style;
-};
 constexpr ControlSpec kErrorEdit{L"EDIT", L"", 0, 0x40210844};
 constexpr DWORD kDigitBoxStyle = 0x50012021;
-constexpr ControlSpec kCancelButton{L"BUTTON", L"取消", IDC_CANCEL, 0x5001000B};
 constexpr ControlSpec kCopyButton{L"BUTTON", L"复制错误", IDC_COPY_ERROR, 0x4001000B};
 constexpr ControlSpec kPrimaryButton{L"BUTTON", L"", IDC_PRIMARY, 0x4001000B};
 
@@ -108,11 +101,6 @@ RECT WorkAreaUnderCursor(HMONITOR& monitor) {
   info.cbSize = sizeof(info);
   if (GetMonitorInfoW(monitor, &info)) return info.rcWork;
   return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-}
-
-HWND CreateControl(HWND window, HINSTANCE instance, const ControlSpec& control) {
-  return CreateWindowExW(0, control.className, control.text, control.style, 0, 0, 1, 1, window,
-                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
 }
 
 // Creates the children in their tab order and subclasses every one of them.

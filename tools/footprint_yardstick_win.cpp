@@ -1,8 +1,9 @@
 // The yardstick for the installer's footprint under Wine: what any program has to do to show the
-// installer's code page. It has the installer's load-time imports, makes the same fonts and
-// composes the same page with the installer's own frame code, into the same two layers (the
-// cached page and the frame), on a layered window of the given size; what the installer takes
-// beyond it is its own start-up work. With --every-40ms it then presents a freshly written frame
+// installer's code page. It has the installer's load-time imports, makes the same fonts, lays out
+// the one control the page shows (the cancel button) and composes the same page with the
+// installer's own layout and frame code, into the same two layers (the cached page and the
+// frame), on a layered window of the installer's size; what the installer takes beyond it is its
+// own start-up work. With --every-40ms it then presents a freshly written frame
 // on every tick of a 40 ms timer.
 //   footprint_yardstick WIDTH HEIGHT [--every-40ms]
 #include <windows.h>
@@ -12,6 +13,7 @@
 #include <cwchar>
 
 #include "app/setup_context.h"
+#include "app/setup_main_win.h"
 #include "app/startup_steps_win.h"
 #include "ui/frame_win.h"
 #include "ui/layout_win.h"
@@ -80,6 +82,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
                                       WS_POPUP, 100, 100, width, height, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 1;
   VAQ_STARTUP_STEP("window");
+  vaq::g_setup.cancelButton = vaq::CreateControl(window, instance, vaq::kCancelButton);
+  if (vaq::g_setup.cancelButton == nullptr) return 1;
+  VAQ_STARTUP_STEP("child controls");
+  if (!vaq::ApplyDpiLayout(dpi, window, nullptr)) return 1;
+  VAQ_STARTUP_STEP("first layout");
   vaq::ComposeFrame(window, nullptr);
   VAQ_STARTUP_STEP("first UpdateLayeredWindow");
   ShowWindow(window, SW_SHOW);
