@@ -33,7 +33,7 @@ else
 fi
 
 readonly size_bar=$((340 * 1024))
-readonly start_bar=1.15 memory_bar=1.15 cpu_bar=1.3 frame_bar=2.0
+readonly start_bar=1.05 private_bar=1.05 peak_bar=1.15 cpu_bar=1.3 frame_bar=2.0
 readonly memory_samples=5
 readonly exe_title='VAQ 在线安装程序'
 readonly stage_title='VAQ'
@@ -241,9 +241,9 @@ for flavour in "${FLAVOURS[@]}"; do
   exe_peak=$(memory exe 3) yard_peak=$(memory yardstick 3)
   exe_private=$(memory exe 4) yard_private=$(memory yardstick 4)
   r=$(ratio "$exe_peak" "$yard_peak")
-  lines+=("memory      $flavour  peak working set at the code page $(kib "$exe_peak") KiB, yardstick $(kib "$yard_peak") KiB = $r x: $(verdict "$r" "$memory_bar")")
+  lines+=("memory      $flavour  peak working set at the code page $(kib "$exe_peak") KiB, yardstick $(kib "$yard_peak") KiB = $r x: $(verdict "$r" "$peak_bar")")
   r=$(ratio "$exe_private" "$yard_private")
-  lines+=("memory      $flavour  private bytes at the code page $(kib "$exe_private") KiB, yardstick $(kib "$yard_private") KiB = $r x: $(verdict "$r" "$memory_bar")")
+  lines+=("memory      $flavour  private bytes at the code page $(kib "$exe_private") KiB, yardstick $(kib "$yard_private") KiB = $r x: $(verdict "$r" "$private_bar")")
 
   read -r _ stage_width stage_height < <(grep '^stage ' "$out")
   read -r _ _ stage_cpu stage_server < <(grep '^cpu stage ' "$out")
