@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,12 +59,17 @@ void MakeDpiAware() {
   SetProcessDPIAware();
 }
 
-// The program's own path, or nothing when the system reports none or a truncated one.
+// The program's own path, or nothing when the system reports none or a truncated one. The
+// buffer grows only for a long path: the heap would keep a block of the longest one committed.
 std::optional<std::u16string> ReadOwnPath() {
-  std::vector<wchar_t> buffer(kPathCapacity);
-  const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), kPathCapacity);
-  if (length == 0 || length >= kPathCapacity) return std::nullopt;
-  return std::u16string(AsU16View(buffer.data(), length));
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), DWORD(buffer.size()));
+    if (length == 0) return std::nullopt;
+    if (length < buffer.size()) return std::u16string(AsU16View(buffer.data(), length));
+    if (buffer.size() == kPathCapacity) return std::nullopt;
+    buffer.resize(std::min<size_t>(buffer.size() * 2, kPathCapacity));
+  }
 }
 
 class ShellElevation : public ElevationPlatform {
