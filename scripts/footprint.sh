@@ -5,8 +5,9 @@
 #   start-up    process start to the code page on screen under Wine, against the yardstick
 #               (tools/footprint_yardstick_win.cpp: the installer's load-time imports, fonts and
 #               page); the two run in turn, A B A B, in one Wine session; median and spread
-#   steps       where start-up time goes, step by step, in both: a second build of the two that
-#               time-stamps each step (VAQ_STARTUP_STEPS, app/startup_steps_win.h), run in turn
+#   steps       where start-up time and private bytes go, step by step, in both: a second build
+#               of the two that time-stamps each step (VAQ_STARTUP_STEPS, app/startup_steps_win.h),
+#               run in turn
 #   memory      peak working set and private bytes at the code page, against the yardstick
 #   installing  CPU over 20 s while the spinner runs, against the yardstick presenting a frame of
 #               the same size every 40 ms
