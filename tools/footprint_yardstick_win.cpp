@@ -3,8 +3,8 @@
 // the one control the page shows (the cancel button) and composes the same page with the
 // installer's own layout and frame code, into the same two layers (the cached page and the
 // frame), on a layered window of the installer's size; what the installer takes beyond it is its
-// own start-up work. With --every-40ms it then presents a freshly written frame
-// on every tick of a 40 ms timer.
+// own start-up work. With --every-40ms it then presents a freshly written frame of the given
+// size on every tick of a 40 ms timer.
 //   footprint_yardstick WIDTH HEIGHT [--every-40ms]
 #include <windows.h>
 #include <shlobj.h>
