@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "base/handles_win.h"
 #include "base/preloaded_libraries_win.h"
 #include "base/setup_context.h"
+#include "base/startup_steps_win.h"
 #include "base/system_library_win.h"
 #include "base/wide_win.h"
 #include "ui/frame_win.h"
@@ -31,15 +33,8 @@ constexpr DWORD kPathCapacity = 32768;
 constexpr int kEditMargin = 2;
 constexpr std::u16string_view kPathUnreadable = u"无法读取当前安装程序的路径，请重新打开安装文件。";
 
-struct ControlSpec {
-  const wchar_t* className;
-  const wchar_t* text;
-  int id;
-  DWORD style;
-};
 constexpr ControlSpec kErrorEdit{L"EDIT", L"", 0, 0x40210844};
 constexpr DWORD kDigitBoxStyle = 0x50012021;
-constexpr ControlSpec kCancelButton{L"BUTTON", L"取消", IDC_CANCEL, 0x5001000B};
 constexpr ControlSpec kCopyButton{L"BUTTON", L"复制错误", IDC_COPY_ERROR, 0x4001000B};
 constexpr ControlSpec kPrimaryButton{L"BUTTON", L"", IDC_PRIMARY, 0x4001000B};
 
@@ -64,12 +59,17 @@ void MakeDpiAware() {
   SetProcessDPIAware();
 }
 
-// The program's own path, or nothing when the system reports none or a truncated one.
+// The program's own path, or nothing when the system reports none or a truncated one. The
+// buffer grows only for a long path: the heap would keep a block of the longest one committed.
 std::optional<std::u16string> ReadOwnPath() {
-  std::vector<wchar_t> buffer(kPathCapacity);
-  const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), kPathCapacity);
-  if (length == 0 || length >= kPathCapacity) return std::nullopt;
-  return std::u16string(AsU16View(buffer.data(), length));
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), DWORD(buffer.size()));
+    if (length == 0) return std::nullopt;
+    if (length < buffer.size()) return std::u16string(AsU16View(buffer.data(), length));
+    if (buffer.size() == kPathCapacity) return std::nullopt;
+    buffer.resize(std::min<size_t>(buffer.size() * 2, kPathCapacity));
+  }
 }
 
 class ShellElevation : public ElevationPlatform {
@@ -107,11 +107,6 @@ RECT WorkAreaUnderCursor(HMONITOR& monitor) {
   info.cbSize = sizeof(info);
   if (GetMonitorInfoW(monitor, &info)) return info.rcWork;
   return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-}
-
-HWND CreateControl(HWND window, HINSTANCE instance, const ControlSpec& control) {
-  return CreateWindowExW(0, control.className, control.text, control.style, 0, 0, 1, 1, window,
-                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
 }
 
 // Creates the children in their tab order and subclasses every one of them.
@@ -206,9 +201,12 @@ void ReleaseUiResources() {
 }
 
 int SetupMain(HINSTANCE instance) {
+  VAQ_STARTUP_STEP("entry");
   RestrictDllSearchToSystem();
   PreloadSystemLibraries(PreloadTime::StartUp);
+  VAQ_STARTUP_STEP("DLL search and window libraries");
   MakeDpiAware();
+  VAQ_STARTUP_STEP("DPI awareness");
 
   if (const std::optional<std::u16string> path = ReadOwnPath()) {
     g_setup.grant = ParseInstallerFileName(*path);
@@ -216,16 +214,19 @@ int SetupMain(HINSTANCE instance) {
     g_setup.startFailure = true;
     g_setup.failureText = kPathUnreadable;
   }
+  VAQ_STARTUP_STEP("grant from the file name");
 
   if (!g_setup.startFailure) {
     ShellElevation elevation;
     if (const std::optional<int> exitCode = ElevateOrExitCode(elevation)) return *exitCode;
     if (g_setup.grant.empty()) g_setup.state = SetupState::EnterCode;
   }
+  VAQ_STARTUP_STEP("elevation");
 
   HMONITOR monitor = nullptr;
   const RECT work = WorkAreaUnderCursor(monitor);
   const int dpi = GetMonitorDpi(monitor);
+  VAQ_STARTUP_STEP("monitor DPI");
 
   g_setup.hotControl = nullptr;
   g_setup.errorEdit = g_setup.copyButton = g_setup.cancelButton = g_setup.primaryButton = nullptr;
@@ -233,6 +234,7 @@ int SetupMain(HINSTANCE instance) {
 
   const RECT corner{work.left, work.top, work.left + 1, work.top + 1};
   if (!ApplyDpiLayout(dpi, nullptr, &corner)) return FailBuildingWindow(nullptr);
+  VAQ_STARTUP_STEP("fonts");
 
   WNDCLASSW windowClass{};
   windowClass.lpfnWndProc = SetupWindowProc;
@@ -242,15 +244,18 @@ int SetupMain(HINSTANCE instance) {
   if (!RegisterClassW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
     return FailBuildingWindow(nullptr);
   }
+  VAQ_STARTUP_STEP("window class");
 
   const HWND window = CreateWindowExW(
       WS_EX_LAYERED | WS_EX_APPWINDOW, kClassName, kWindowTitle, WS_POPUP, work.left, work.top,
       MulDiv(kCreateWidth, g_setup.layoutDpi, 96), MulDiv(kCreateHeight, g_setup.layoutDpi, 96),
       nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return FailBuildingWindow(nullptr);
+  VAQ_STARTUP_STEP("window");
 
   if (g_setup.editBrush == nullptr) g_setup.editBrush = CreateSolidBrush(palette::kPanel);
   if (!CreateControls(window, instance)) return FailBuildingWindow(window);
+  VAQ_STARTUP_STEP("child controls");
 
   if (g_setup.state != SetupState::EnterCode) {
     WindowControls controls(window);
@@ -269,11 +274,16 @@ int SetupMain(HINSTANCE instance) {
   }
 
   CentreOnWorkArea(window, work);
+  VAQ_STARTUP_STEP("first layout");
   ComposeFrame(window, nullptr);
+  VAQ_STARTUP_STEP("first UpdateLayeredWindow");
   ShowWindow(window, SW_SHOW);
+  VAQ_STARTUP_STEP("shown");
   SetForegroundWindow(window);
   SetFocus(static_cast<HWND>(g_setup.state == SetupState::EnterCode ? g_setup.digitBoxes[0]
                                                                     : g_setup.primaryButton));
+  VAQ_STARTUP_STEP("focus");
+  VAQ_STARTUP_STEPS_WRITE();
   RunMessageLoop(window);
   return EndRun();
 }

@@ -5,6 +5,9 @@
 #   start-up    process start to the code page on screen under Wine, against the yardstick
 #               (tools/footprint/footprint_yardstick_win.cpp: the installer's load-time imports, fonts and
 #               page); the two run in turn, A B A B, in one Wine session; median and spread
+#   steps       where start-up time and private bytes go, step by step, in both: a second build
+#               of the two that time-stamps each step (VAQ_STARTUP_STEPS, base/startup_steps_win.h),
+#               run in turn
 #   memory      peak working set and private bytes at the code page, against the yardstick
 #   installing  CPU over 20 s while the spinner runs, against the yardstick presenting a frame of
 #               the same size every 40 ms
@@ -18,7 +21,7 @@ cd "$(dirname "$0")/.."
 runs=21 seconds=20
 if [ "${1:-}" = --inside-wine ]; then
   shift
-  inside=1 build=$1 out=$2 runs=$3 seconds=$4
+  inside=1 build=$1 steps_build=$2 out=$3 runs=$4 seconds=$5
 else
   inside=
   while [ $# -gt 0 ]; do
@@ -31,7 +34,7 @@ else
 fi
 
 readonly size_bar=$((340 * 1024))
-readonly start_bar=1.15 memory_bar=1.15 cpu_bar=1.3 frame_bar=2.0
+readonly start_bar=1.05 private_bar=1.05 peak_bar=1.15 cpu_bar=1.3 frame_bar=2.0
 readonly memory_samples=5
 readonly exe_title='VAQ 在线安装程序'
 readonly stage_title='VAQ'
@@ -42,6 +45,7 @@ verdict() { awk -v r="$1" -v bar="$2" 'BEGIN { print (r <= bar ? "meets" : "MISS
 sorted_at() { sort -n | awk -v q="$1" '{ v[NR] = $1 } END { i = int(q * (NR - 1) + 1.5); print v[i] }'; }
 median() { sorted_at 0.5; }
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+now_us() { echo $(( $(date +%s%N) / 1000 )); }
 kib() { echo $(( $1 / 1024 )); }
 load_time_imports() { "$1-w64-mingw32-objdump" -p "$2" | awk '/DLL Name:/ { print tolower($3) }' | sort | xargs; }
 
@@ -79,6 +83,23 @@ start_up_ms() {
   start "$@"
   echo $(( $(now_ms) - t0 ))
   stop "$pid"
+}
+
+# The time-stamped build's steps of one start, with the launch and the moment the window was
+# seen on screen, as "<microseconds> <private bytes or -> <step>" lines.
+start_up_steps() {
+  local file=$VAQ_SESSION_DIR/steps t0 seen
+  rm -f "$file"
+  t0=$(now_us)
+  VAQ_STARTUP_STEPS="Z:${file//\//\\}" start "$@"
+  seen=$(now_us)
+  # Written just after the window is shown, which may be after it was seen.
+  for _ in $(seq 2000); do [ -s "$file" ] && break; sleep 0.005; done
+  stop "$pid"
+  [ -s "$file" ] || { echo "footprint: no steps from $2" >&2; exit 1; }
+  echo "$t0 - launch"
+  tr -d '\r' <"$file"
+  echo "$seen - seen on screen"
 }
 
 # Peak working set and private bytes once the window has been up for a second.
@@ -123,6 +144,8 @@ if [ -n "$inside" ]; then
   stage=$build/tests/win/footprint_stage.exe
   # The code road: the window comes up without asking the service anything.
   cp "$build/app/VAQ-Setup.exe" "$exe"
+  steps_exe=$VAQ_SESSION_DIR/steps-build/VAQ-Setup.exe
+  mkdir -p "${steps_exe%/*}" && cp "$steps_build/app/VAQ-Setup.exe" "$steps_exe"
   start "$exe_title" "$exe"
   eval "$(xdotool getwindowgeometry --shell "$(wait_visible "$exe_title")")"
   stop "$pid"
@@ -132,6 +155,12 @@ if [ -n "$inside" ]; then
   for _ in $(seq "$runs"); do
     figure=$(start_up_ms "$exe_title" "$exe"); echo "start exe $figure" >>"$out"
     figure=$(start_up_ms "$yardstick_title" "$yardstick" "$WIDTH" "$HEIGHT"); echo "start yardstick $figure" >>"$out"
+  done
+  for run in $(seq "$runs"); do
+    figure=$(start_up_steps "$exe_title" "$steps_exe")
+    sed "s/^/steps exe $run /" <<<"$figure" >>"$out"
+    figure=$(start_up_steps "$yardstick_title" "$steps_build/tools/footprint_yardstick.exe" "$WIDTH" "$HEIGHT")
+    sed "s/^/steps yardstick $run /" <<<"$figure" >>"$out"
   done
   for _ in $(seq "$memory_samples"); do
     figure=$(memory_bytes "$exe_title" "$exe"); echo "memory exe $figure" >>"$out"
@@ -168,6 +197,13 @@ for flavour in "${FLAVOURS[@]}"; do
   echo "== $flavour: building ${targets[*]}"
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$(flavour_toolchain "$flavour")" >/dev/null
   cmake --build "$build" --target "${targets[@]}" >/dev/null
+  steps_build=$build-steps
+  if [ ${#prefixes[@]} -gt 0 ]; then
+    echo "== $flavour: building the time-stamped vaq_setup and footprint_yardstick"
+    cmake -S . -B "$steps_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVAQ_STARTUP_STEPS=ON \
+      -DCMAKE_TOOLCHAIN_FILE="$(flavour_toolchain "$flavour")" >/dev/null
+    cmake --build "$steps_build" --target vaq_setup footprint_yardstick >/dev/null
+  fi
 
   bytes=$(stat -c %s "$build/app/VAQ-Setup.exe")
   echo "== $flavour size: what its bytes come from (link map $build/app/VAQ-Setup.map)"
@@ -188,8 +224,11 @@ for flavour in "${FLAVOURS[@]}"; do
   fi
   out=$results/$flavour
   echo "== $flavour under Wine in a ${prefixes[0]} prefix: start-up x $runs each in turn, memory x $memory_samples, ${seconds} s of CPU each"
-  WINEARCH=${prefixes[0]} scripts/wine-session.sh "$PWD/scripts/footprint.sh" --inside-wine "$PWD/$build" "$out" "$runs" "$seconds"
-  cat "$out"
+  WINEARCH=${prefixes[0]} scripts/wine-session.sh "$PWD/scripts/footprint.sh" --inside-wine "$PWD/$build" \
+    "$PWD/$steps_build" "$out" "$runs" "$seconds"
+  grep -v '^steps ' "$out"
+  echo "== $flavour: where start-up time goes, step by step (time-stamped build, $runs runs each in turn)"
+  python3 scripts/footprint_steps.py "$out"
 
   read -r _ width height < <(grep '^window ' "$out")
   start_times() { awk -v who="$1" '$1 == "start" && $2 == who { print $3 }' "$out"; }
@@ -203,9 +242,9 @@ for flavour in "${FLAVOURS[@]}"; do
   exe_peak=$(memory exe 3) yard_peak=$(memory yardstick 3)
   exe_private=$(memory exe 4) yard_private=$(memory yardstick 4)
   r=$(ratio "$exe_peak" "$yard_peak")
-  lines+=("memory      $flavour  peak working set at the code page $(kib "$exe_peak") KiB, yardstick $(kib "$yard_peak") KiB = $r x: $(verdict "$r" "$memory_bar")")
+  lines+=("memory      $flavour  peak working set at the code page $(kib "$exe_peak") KiB, yardstick $(kib "$yard_peak") KiB = $r x: $(verdict "$r" "$peak_bar")")
   r=$(ratio "$exe_private" "$yard_private")
-  lines+=("memory      $flavour  private bytes at the code page $(kib "$exe_private") KiB, yardstick $(kib "$yard_private") KiB = $r x: $(verdict "$r" "$memory_bar")")
+  lines+=("memory      $flavour  private bytes at the code page $(kib "$exe_private") KiB, yardstick $(kib "$yard_private") KiB = $r x: $(verdict "$r" "$private_bar")")
 
   read -r _ stage_width stage_height < <(grep '^stage ' "$out")
   read -r _ _ stage_cpu stage_server < <(grep '^cpu stage ' "$out")
@@ -215,7 +254,9 @@ for flavour in "${FLAVOURS[@]}"; do
 done
 
 echo "== frame composition on the host"
-bench=$(scripts/bench.sh --benchmark_color=false --benchmark_filter='MemcpyFrame|SpinnerFrame' | tee /dev/stderr | grep -o 'spinner frame at .*')
+# Shown as it runs; through the shell's own descriptor, since tee reopening /dev/stderr would
+# truncate a file the caller sent it to.
+bench=$(scripts/bench.sh --benchmark_color=false --benchmark_filter='MemcpyFrame|SpinnerFrame' | tee >(cat >&2) | grep -o 'spinner frame at .*')
 while read -r line; do
   r=$(awk '{ for (i = 1; i <= NF; ++i) if ($i == "x") print $(i - 1) }' <<<"$line" | head -1)
   lines+=("frame       host    $line: $(verdict "$r" "$frame_bar")")

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/setup_context.h"
+#include "base/startup_steps_win.h"
 #include "ui/button_win.h"
 #include "ui/layout.h"
 #include "ui/layout_win.h"
@@ -86,6 +87,7 @@ void ComposeFrame(HWND window, HDC target) {
   const int height = client.bottom - client.top;
   if (!g_frameLayer.Create(width, height)) return;
   if (!RenderPageIfStale(width, height, OutcomeSucceeded(window))) return;
+  VAQ_STARTUP_STEP("page layer");
   std::memcpy(g_frameLayer.Pixels(), g_pageLayer.Pixels(), size_t(width) * size_t(height) * 4);
 
   if (g_setup.state == SetupState::Installing) DrawProgressBar(g_frameLayer, g_setup.layoutDpi, g_setup.spinnerFrame);
@@ -96,6 +98,7 @@ void ComposeFrame(HWND window, HDC target) {
   }
   CaptureErrorBox(window);
   GdiFlush();
+  VAQ_STARTUP_STEP("first frame");
   if (target != nullptr) {
     BlitTo(g_frameLayer, target, 0, 0);
   } else {

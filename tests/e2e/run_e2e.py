@@ -199,9 +199,11 @@ def work_directories():
 # --- one run --------------------------------------------------------------------------------
 
 class Road:
-    def __init__(self, options, name, file_name="VAQ-Setup.exe", planted=PLANTED_DLLS, script=None, reply=None):
+    def __init__(self, options, name, file_name="VAQ-Setup.exe", planted=PLANTED_DLLS, script=None, reply=None,
+                 subfolder=""):
         """script: the bootstrap script the service serves; reply: how it answers instead
-        (service_reply). Both are in place before the installer starts."""
+        (service_reply). Both are in place before the installer starts. subfolder: where the exe
+        lies inside the road's own folder."""
         self.options = options
         self.desktop = options.desktop
         self.name = name
@@ -225,7 +227,8 @@ class Road:
         self.installer = None
         try:
             self.listener.wait_ready(PATIENCE)
-            self.installer = Installer(self.desktop, options.exe, folder, file_name, SCRATCH, beside)
+            self.installer = Installer(self.desktop, options.exe, os.path.join(folder, subfolder), file_name, SCRATCH,
+                                       beside)
             self.installer.wait_window(PATIENCE)
             self.dpi = window_dpi(self.desktop, self.installer.window)
         except BaseException:
@@ -343,22 +346,37 @@ def test_code_road(options):
         expect(not work_directories(), "work directory left behind")
 
 
+def file_name_road(options, name, file_name, subfolder=""):
+    """A grant in the file name: no code page; the confirmation counts down and goes on by
+    itself, and the success page closes by itself."""
+    with Road(options, name, file_name, script=standin_script(0), subfolder=subfolder) as road:
+        expect(road.size() == road.scaled(PAGE_SIZE), f"confirmation page is {road.size()}")
+        road.shot("confirm")
+        road.shot("success")
+        expect(road.exit_code() == 0, "exit code")
+        readings = road.heard_since(0)
+        expect(not any(screen_reader.is_page(r, "enter-code") for r in readings), "a code page")
+        check_countdown(readings, "confirm", CONFIRM_COUNTDOWN)
+        check_countdown(readings, "success", SUCCESS_COUNTDOWN)
+        expect(not requests_to("/install/windows/authorize"), "asked for authorization")
+        expect(len(requests_to("/install/bootstrap.ps1")) == 1, "no single download")
+
+
 def test_file_name_roads(options):
-    """A grant in the file name, in both the plain and the browser-copy form: no code page; the
-    confirmation counts down and goes on by itself, and the success page closes by itself."""
-    for file_name in (f"VAQ-Setup-{GRANT}.exe", f"VAQ-Setup-{GRANT} (2).exe"):
-        with Road(options, "file-name" + ("-copy" if "(" in file_name else ""), file_name,
-                  script=standin_script(0)) as road:
-            expect(road.size() == road.scaled(PAGE_SIZE), f"confirmation page is {road.size()}")
-            road.shot("confirm")
-            road.shot("success")
-            expect(road.exit_code() == 0, "exit code")
-            readings = road.heard_since(0)
-            expect(not any(screen_reader.is_page(r, "enter-code") for r in readings), "a code page")
-            check_countdown(readings, "confirm", CONFIRM_COUNTDOWN)
-            check_countdown(readings, "success", SUCCESS_COUNTDOWN)
-            expect(not requests_to("/install/windows/authorize"), "asked for authorization")
-            expect(len(requests_to("/install/bootstrap.ps1")) == 1, "no single download")
+    """The grant in the plain and the browser-copy form of the file name."""
+    file_name_road(options, "file-name", f"VAQ-Setup-{GRANT}.exe")
+    file_name_road(options, "file-name-copy", f"VAQ-Setup-{GRANT} (2).exe")
+
+
+# Deep enough that the exe's path is longer than MAX_PATH (260) wherever the scratch folder is.
+DEEP_FOLDER = os.path.join(*[f"a-folder-deep-enough-for-a-long-path-{i}" for i in range(7)])
+
+
+@wine_only("Windows starts a program from a path longer than MAX_PATH only where long paths are enabled, "
+           "a machine setting the kit leaves alone")
+def test_long_path_file_name(options):
+    """The grant in the name of an exe whose path is longer than MAX_PATH."""
+    file_name_road(options, "file-name-long-path", f"VAQ-Setup-{GRANT}.exe", DEEP_FOLDER)
 
 
 def test_refused_code(options):
@@ -521,7 +539,7 @@ def test_planted_dll_control(options):
     expect(CONTROL_DLL in road.loaded(), "the control marker did not appear")
 
 
-ROADS = [test_code_road, test_file_name_roads, test_refused_code, test_failed_script,
+ROADS = [test_code_road, test_file_name_roads, test_long_path_file_name, test_refused_code, test_failed_script,
          test_cut_download, test_paste, test_tab_order, test_error_box_tab, test_high_dpi,
          test_planted_dll_control]
 
@@ -562,9 +580,20 @@ def restore(options, clipboard):
         options.desktop.set_clipboard_text(clipboard)
 
 
+def is_32bit_exe(path):
+    """Whether the PE file's machine is i386."""
+    with open(path, "rb") as exe:
+        head = exe.read(4096)
+    pe = int.from_bytes(head[0x3C:0x40], "little")
+    return head[pe + 4:pe + 6] == b"\x4c\x01"
+
+
 def skip_reason(road, options, untrusted):
     if road is test_planted_dll_control and not options.planted_dll:
         return "runs only with --planted-dll"
+    if road is test_long_path_file_name and os.environ.get("WINEARCH") == "win64" and is_32bit_exe(options.exe):
+        return ("Wine's 32-bit side under WoW64 starts no program from a path longer than MAX_PATH "
+                "(ShellExecuteEx: file not found), whatever the program")
     if getattr(road, "wine_only", None) and not under_wine():
         return road.wine_only
     changes = getattr(road, "changes", None)

@@ -1,8 +1,10 @@
 // The yardstick for the installer's footprint under Wine: what any program has to do to show the
-// installer's code page. It has the installer's load-time imports, makes the same fonts and
-// draws the same page with the installer's own drawing code, and shows it on a layered window of
-// the given size; what the installer takes beyond it is its own start-up work. With --every-40ms
-// it then presents a freshly written frame on every tick of a 40 ms timer.
+// installer's code page. It has the installer's load-time imports, makes the same fonts, lays out
+// the one control the page shows (the cancel button) and composes the same page with the
+// installer's own layout and frame code, into the same two layers (the cached page and the
+// frame), on a layered window of the installer's size; what the installer takes beyond it is its
+// own start-up work. With --every-40ms it then presents a freshly written frame of the given
+// size on every tick of a 40 ms timer.
 //   footprint_yardstick WIDTH HEIGHT [--every-40ms]
 #include <windows.h>
 #include <shlobj.h>
@@ -10,9 +12,11 @@
 #include <cstdint>
 #include <cwchar>
 
+#include "app/setup_main_win.h"
 #include "base/setup_context.h"
+#include "base/startup_steps_win.h"
+#include "ui/frame_win.h"
 #include "ui/layout_win.h"
-#include "ui/page_win.h"
 #include "ui/surface_win.h"
 
 namespace {
@@ -25,17 +29,15 @@ constexpr UINT kTickMs = 40;
 // imports, so that the loader maps the same DLLs (scripts/footprint.sh compares the lists).
 const void* const volatile kLoadTimeImports[] = {reinterpret_cast<const void*>(&IsUserAnAdmin)};
 
-vaq::Surface g_frame;
+vaq::Surface g_freshFrame;
 uint32_t g_shade = 0;
-
-void Present(HWND window) { vaq::PresentLayered(g_frame, window, 255); }
 
 // A full frame written every time, as a renderer that draws over a cached page would.
 void PresentFreshFrame(HWND window) {
   const uint32_t colour = 0xFF000000u | (g_shade++ & 0xFFu) * 0x010101u;
-  const size_t count = size_t(g_frame.Width()) * size_t(g_frame.Height());
-  for (size_t i = 0; i < count; ++i) g_frame.Pixels()[i] = colour;
-  Present(window);
+  const size_t count = size_t(g_freshFrame.Width()) * size_t(g_freshFrame.Height());
+  for (size_t i = 0; i < count; ++i) g_freshFrame.Pixels()[i] = colour;
+  vaq::PresentLayered(g_freshFrame, window, 255);
 }
 
 LRESULT CALLBACK YardstickProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -59,34 +61,48 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   const bool ticking = __argc > 3 && std::wcscmp(__wargv[3], L"--every-40ms") == 0;
   if (width <= 0 || height <= 0 || kLoadTimeImports[0] == nullptr) return 2;
 
+  VAQ_STARTUP_STEP("entry");
   // The installer's DPI, fonts and code page.
   SetProcessDPIAware();
+  VAQ_STARTUP_STEP("DPI awareness");
   const int dpi = vaq::GetMonitorDpi(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY));
+  VAQ_STARTUP_STEP("monitor DPI");
   const RECT corner{0, 0, 1, 1};
-  if (!vaq::ApplyDpiLayout(dpi, nullptr, &corner) || !g_frame.Create(width, height)) return 1;
+  if (!vaq::ApplyDpiLayout(dpi, nullptr, &corner)) return 1;
+  VAQ_STARTUP_STEP("fonts");
   vaq::g_setup.state = vaq::SetupState::EnterCode;
-  const vaq::SetupFonts fonts = vaq::CurrentFonts();
-  vaq::RenderPage(g_frame, dpi, vaq::SetupState::EnterCode, false, false, fonts.title, fonts.body, fonts.brand, -1);
-  vaq::DrawCodeEntryOverlay(g_frame, dpi);
-  g_frame.Flush();
 
   WNDCLASSW windowClass = {};
   windowClass.lpfnWndProc = YardstickProc;
   windowClass.hInstance = instance;
   windowClass.lpszClassName = kClassName;
   RegisterClassW(&windowClass);
+  VAQ_STARTUP_STEP("window class");
   const HWND window = CreateWindowExW(WS_EX_LAYERED | WS_EX_APPWINDOW, kClassName, L"VAQ footprint yardstick",
                                       WS_POPUP, 100, 100, width, height, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 1;
-  Present(window);
+  VAQ_STARTUP_STEP("window");
+  vaq::g_setup.cancelButton = vaq::CreateControl(window, instance, vaq::kCancelButton);
+  if (vaq::g_setup.cancelButton == nullptr) return 1;
+  VAQ_STARTUP_STEP("child controls");
+  if (!vaq::ApplyDpiLayout(dpi, window, nullptr)) return 1;
+  VAQ_STARTUP_STEP("first layout");
+  vaq::ComposeFrame(window, nullptr);
+  VAQ_STARTUP_STEP("first UpdateLayeredWindow");
   ShowWindow(window, SW_SHOW);
-  if (ticking) SetTimer(window, kTickTimer, kTickMs, nullptr);
+  VAQ_STARTUP_STEP("shown");
+  VAQ_STARTUP_STEPS_WRITE();
+  if (ticking) {
+    if (!g_freshFrame.Create(width, height)) return 1;
+    SetTimer(window, kTickTimer, kTickMs, nullptr);
+  }
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  g_frame.Release();
+  g_freshFrame.Release();
+  vaq::ReleaseFrameLayers();
   vaq::ReleaseFonts();
   return 0;
 }
